@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The test command: set-up (idempotent), build, then every test under Wine with one
+# persistent wineserver for the whole run. Extra arguments go to ctest (e.g. -R Log).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+source "$root/scripts/env.sh"
+
+cmake --build "$KESTI_BUILD"
+
+# One wineserver for the whole run, with the prefix's services already started: services
+# started by a test would inherit its output pipes and keep ctest waiting for their end.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+"$root/scripts/wine-run.sh" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+cd "$KESTI_BUILD"
+ctest --output-on-failure -j "$(nproc)" "$@"

@@ -1,0 +1,24 @@
+#include "model/RequestRouting.h"
+
+#include <unordered_map>
+
+#include "config/Exception.h"
+#include "model/Node.h"
+
+namespace kesti {
+
+std::vector<NodeRequest> GroupTagsByNode(const std::vector<KestiTag*>& tags) {
+    std::vector<NodeRequest> requests;
+    std::unordered_map<const Node*, std::size_t> positionOfNode;
+    for (std::size_t column = 0; column < tags.size(); ++column) {
+        Tag* tag = dynamic_cast<Tag*>(tags[column]);
+        if (tag == nullptr) throw InvalidArgument("A requested tag is not a tag of this plug-in.");
+        Node* node = &tag->OwningNode();
+        auto [position, isNew] = positionOfNode.try_emplace(node, requests.size());
+        if (isNew) requests.push_back(NodeRequest{node, {}});
+        requests[position->second].entries.push_back(TagEntry{tag, column});
+    }
+    return requests;
+}
+
+} // namespace kesti
