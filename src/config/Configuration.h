@@ -1,0 +1,47 @@
+#pragma once
+// The plug-in's settings, held in "<data folder>\OPCHDAConfiguration.xml": log level and size
+// limit, the protected credentials, the server address, the read flag, the configured nodes
+// and the array-node definitions.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/ArrayNodeDefinition.h"
+#include "config/CredentialProtection.h"
+#include "config/Log.h"
+
+namespace kesti {
+
+// A branch of the server's address space whose tags are offered: its item id (the node's
+// name for the host) and its browse path. "OPC" with an empty path stands for the whole server.
+struct ConfiguredNode {
+    std::string first;
+    std::string second;
+
+    bool operator==(const ConfiguredNode& other) const { return first == other.first && second == other.second; }
+};
+
+struct Configuration {
+    std::string filePath;
+    std::int32_t logLevel = kDefaultLogLevel;
+    std::uint64_t logFileSize = kDefaultLogFileSize;
+    Credentials credentials;
+    std::string url;
+    bool useNullTimeValues = true;
+    std::vector<ConfiguredNode> nodes;
+    std::vector<ArrayNodeDefinition> arrayNodes;
+};
+
+// Builds a Configuration from the file. It names the log "OPCHDAKestiLog.log" from now on and,
+// when the file holds settings, hands their log level and size limit to the log. Throws only
+// for an odd number of settings under "nodes"; every other problem leaves defaults and is logged.
+Configuration ReadConfiguration();
+
+// Writes the whole file (to a temporary file beside it, which then replaces the old one) and
+// tells the user the outcome in a message box.
+void SaveConfiguration(const Configuration& configuration);
+
+// "<data folder>\<prefix>Configuration.xml", the data folder created when missing.
+std::string GetConfigurationFilePath();
+
+} // namespace kesti
