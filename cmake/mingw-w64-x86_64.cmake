@@ -27,3 +27,7 @@ if(NOT KESTI_WINE_RUN)
   get_filename_component(KESTI_WINE_RUN "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
 endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTI_WINE_RUN})
+
+# The standard COM IDL files (oaidl.idl, objidl.idl, ...) that our IDL imports: mingw-w64
+# ships none, Debian's libwine-dev does.
+set(KESTI_WIDL_INCLUDE /usr/include/wine/wine/windows CACHE PATH "Folder of the standard IDL files")

@@ -5,6 +5,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <objbase.h>
 
 namespace kesti::platform {
 
@@ -26,5 +29,33 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 std::string CommonAppDataFolder();
 // Replaces the shell's answer (an empty text stands for a failing shell); nullopt restores it.
 void SetCommonAppDataFolderOverride(std::optional<std::string> folder);
+
+// --- COM activation ----------------------------------------------------------------------
+// Wine cannot activate on another machine; tests see exactly what would be sent.
+using ActivationHandler =
+    std::function<HRESULT(const CLSID& clsid, DWORD context, COSERVERINFO* server, ULONG count, MULTI_QI* results)>;
+HRESULT CreateInstanceEx(const CLSID& clsid, DWORD context, COSERVERINFO* server, ULONG count, MULTI_QI* results);
+void SetActivationHandler(ActivationHandler handler);
+
+// --- Proxy security --------------------------------------------------------------------------
+struct ProxyBlanketRequest {
+    IUnknown* proxy;
+    DWORD authenticationService;
+    DWORD authorizationService;
+    DWORD authenticationLevel;
+    DWORD impersonationLevel;
+    const COAUTHIDENTITY* identity;
+    DWORD capabilities;
+};
+using ProxyBlanketHandler = std::function<HRESULT(const ProxyBlanketRequest&)>;
+HRESULT SetProxyBlanket(const ProxyBlanketRequest& request);
+void SetProxyBlanketHandler(ProxyBlanketHandler handler);
+
+// --- The LAN Manager list of machines ------------------------------------------------------------
+// NetServerEnum at level 101 for workstations and servers of the primary domain: the
+// machines' names and the call's status (NERR_Success, ERROR_MORE_DATA or a failure).
+using NetworkHostsHandler = std::function<DWORD(std::vector<std::wstring>& names)>;
+DWORD EnumerateNetworkServers(std::vector<std::wstring>& names);
+void SetNetworkHostsHandler(NetworkHostsHandler handler);
 
 } // namespace kesti::platform
