@@ -12,7 +12,7 @@ packages=(
   cmake make ninja-build pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 libwine-dev
-  libboost-dev googletest nlohmann-json3-dev
+  libboost-dev googletest nlohmann-json3-dev python3
   xvfb xauth dpkg-dev ca-certificates
 )
 
@@ -67,11 +67,12 @@ build_googletest() {
   cmake --build "$KESTI_DEPS/googletest-build" --target install >/dev/null
 }
 
-# Boost reaches the cross compiler through a folder that holds nothing but a link to it,
-# so the host's other headers never shadow the target's.
+# Boost and the JSON library reach the cross compiler through folders that hold nothing but
+# a link to them, so the host's other headers never shadow the target's.
 link_boost_headers() {
-  mkdir -p "$KESTI_DEPS/boost-include"
+  mkdir -p "$KESTI_DEPS/boost-include" "$KESTI_DEPS/json-include"
   ln -sfn /usr/include/boost "$KESTI_DEPS/boost-include/boost"
+  ln -sfn /usr/include/nlohmann "$KESTI_DEPS/json-include/nlohmann"
 }
 
 make_wine_prefix() {
@@ -91,6 +92,7 @@ configure_build() {
       -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_PREFIX_PATH="$KESTI_TARGET_PREFIX" \
       -DKESTI_BOOST_INCLUDE="$KESTI_DEPS/boost-include" \
+      -DKESTI_JSON_INCLUDE="$KESTI_DEPS/json-include" \
       -DKESTI_WINE_RUN="$root/scripts/wine-run.sh" >/dev/null
   fi
 }

@@ -10,8 +10,9 @@ cmake --build "$KESTI_BUILD"
 
 # One wineserver for the whole run, with the prefix's services already started: services
 # started by a test would inherit its output pipes and keep ctest waiting for their end.
-wineserver -p
+wineserver -p >/dev/null 2>&1 || true  # an already running one serves as well
 trap 'wineserver -k 2>/dev/null || true' EXIT
 "$root/scripts/wine-run.sh" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+bash "$root/scripts/register.sh"
 cd "$KESTI_BUILD"
 ctest --output-on-failure -j "$(nproc)" "$@"

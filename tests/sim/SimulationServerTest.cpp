@@ -1,0 +1,444 @@
+// The simulation server and the server list as real out-of-process COM servers: every call
+// crosses the process boundary through the proxy/stub DLL built from our IDL.
+#include <algorithm>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "common/SimulationServer.h"
+#include "discovery/OPCSpecification.h"
+#include "discovery/ServerEnumeration.h"
+#include "opccomn.h"
+#include "opchda.h"
+#include "platform/ComMemory.h"
+
+namespace kesti::test {
+namespace {
+
+using platform::ComPtr;
+using platform::UniqueCoTaskMem;
+
+constexpr HRESULT kMoreData = static_cast<HRESULT>(0x40041003);
+constexpr HRESULT kNoDataResult = static_cast<HRESULT>(0x40041002);
+constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);
+constexpr HRESULT kInserted = static_cast<HRESULT>(0x4004100E);
+constexpr HRESULT kReplaced = static_cast<HRESULT>(0x4004100F);
+constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
+constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
+constexpr HRESULT kDataExists = static_cast<HRESULT>(0xC004100B);
+constexpr DWORD kNoBound = 0x00100000;
+
+const char* const kPlant = R"({
+  "server": { "maxValuesPerCall": 50, "vendorInfo": "Test vendor \u00e4" },
+  "branches": [
+    { "name": "Area1", "branches": [ { "name": "Sub", "items": [ { "name": "Deep", "type": "VT_R8",
+        "values": [ { "time": "2024-01-01 00:00:00", "value": 1 } ] } ] } ],
+      "items": [
+        { "name": "Real", "type": "VT_R8", "description": "a real",
+          "values": [ { "time": "2024-01-01 00:00:00", "value": 1.5 },
+                      { "time": "2024-01-01 00:01:00", "value": 2.5, "quality": "bad" },
+                      { "time": "2024-01-01 00:02:00", "value": 3.5 } ] },
+        { "name": "Text", "type": "VT_BSTR", "values": [ { "time": "2024-01-01 00:00:00", "value": "f\u00e4hrt" } ] },
+        { "name": "Dec", "type": "VT_DECIMAL", "values": [ { "time": "2024-01-01 00:00:00", "value": 2.75 } ] },
+        { "name": "Big", "type": "VT_I8", "values": [ { "time": "2024-01-01 00:00:00", "value": 9007199254740993 } ] },
+        { "name": "Vec", "type": "VT_ARRAY|VT_VARIANT", "lowerBound": 1,
+          "values": [ { "time": "2024-01-01 00:00:00", "value": [1.25, "two", null] } ] },
+        { "name": "Many", "type": "VT_R4",
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } }
+      ] }
+  ]
+})";
+
+FILETIME At(const char* text) {
+    SYSTEMTIME st{};
+    std::sscanf(text, "%hu-%hu-%hu %hu:%hu:%hu", &st.wYear, &st.wMonth, &st.wDay, &st.wHour, &st.wMinute, &st.wSecond);
+    FILETIME ft{};
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+std::wstring Text(const wchar_t* text) { return text != nullptr ? text : L"(null)"; }
+
+// A relative time as a caller hands it over: the text in task memory, which the [in, out]
+// marshaling may free or replace.
+struct RelativeTime {
+    OPCHDA_TIME time{};
+    explicit RelativeTime(const wchar_t* text) {
+        time.bString = TRUE;
+        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        time.szTime = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+        memcpy(time.szTime, text, bytes);
+    }
+    ~RelativeTime() { CoTaskMemFree(time.szTime); }
+    OPCHDA_TIME* operator&() { return &time; }
+};
+
+class SimulationTest : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    void TearDown() override {
+        server_.Reset();
+        CoUninitialize();
+    }
+
+    IOPCHDA_Server& Connect(const std::string& json) {
+        sim_ = std::make_unique<SimulationServer>(json);
+        MULTI_QI request{&IID_IOPCHDA_Server, nullptr, S_OK};
+        EXPECT_EQ(CoCreateInstanceEx(kSimulationServerClsid, nullptr, CLSCTX_LOCAL_SERVER, nullptr, 1, &request), S_OK);
+        server_.Attach(static_cast<IOPCHDA_Server*>(request.pItf));
+        if (!server_) throw std::runtime_error("no server");
+        return *server_.Get();
+    }
+
+    std::vector<OPCHANDLE> Handles(const std::vector<const wchar_t*>& ids) {
+        std::vector<OPCHANDLE> clients(ids.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) clients[i] = static_cast<OPCHANDLE>(100 + i);
+        UniqueCoTaskMem<OPCHANDLE> handles;
+        UniqueCoTaskMem<HRESULT> errors;
+        server_->GetItemHandles(static_cast<DWORD>(ids.size()), const_cast<LPWSTR*>(ids.data()), clients.data(),
+                                handles.Put(), errors.Put());
+        return std::vector<OPCHANDLE>(handles.Get(), handles.Get() + ids.size());
+    }
+
+    ComPtr<IOPCHDA_SyncRead> Reader() {
+        ComPtr<IOPCHDA_SyncRead> reader;
+        EXPECT_EQ(server_.As(&reader), S_OK);
+        return reader;
+    }
+
+    std::unique_ptr<SimulationServer> sim_;
+    ComPtr<IOPCHDA_Server> server_;
+};
+
+// Frees what ReadRaw handed out.
+struct ReadResult {
+    OPCHDA_ITEM* items = nullptr;
+    HRESULT* errors = nullptr;
+    DWORD count = 0;
+    ~ReadResult() {
+        for (DWORD i = 0; items != nullptr && i < count; ++i) {
+            for (DWORD k = 0; k < items[i].dwCount; ++k) VariantClear(&items[i].pvDataValues[k]);
+            CoTaskMemFree(items[i].pftTimeStamps);
+            CoTaskMemFree(items[i].pdwQualities);
+            CoTaskMemFree(items[i].pvDataValues);
+        }
+        CoTaskMemFree(items);
+        CoTaskMemFree(errors);
+    }
+};
+
+TEST_F(SimulationTest, StatusStringsAndTimesCrossTheProcessBoundary) {
+    IOPCHDA_Server& server = Connect(kPlant);
+    OPCHDA_SERVERSTATUS status{};
+    FILETIME *now = nullptr, *started = nullptr;
+    WORD major = 0, minor = 0, build = 0;
+    DWORD maxValues = 0;
+    LPWSTR statusText = nullptr, vendor = nullptr;
+    ASSERT_EQ(server.GetHistorianStatus(&status, &now, &started, &major, &minor, &build, &maxValues, &statusText, &vendor),
+              S_OK);
+    EXPECT_EQ(status, OPCHDA_UP);
+    ASSERT_NE(now, nullptr);
+    EXPECT_NE(now->dwHighDateTime, 0u);
+    EXPECT_EQ(major, 1);
+    EXPECT_EQ(minor, 20);
+    EXPECT_EQ(maxValues, 50u);
+    EXPECT_EQ(Text(statusText), L"Running");
+    EXPECT_EQ(Text(vendor), L"Test vendor \u00e4");
+    CoTaskMemFree(now);
+    CoTaskMemFree(started);
+    CoTaskMemFree(statusText);
+    CoTaskMemFree(vendor);
+}
+
+TEST_F(SimulationTest, AttributesAndAggregatesArrive) {
+    IOPCHDA_Server& server = Connect(kPlant);
+    DWORD count = 0;
+    DWORD* ids = nullptr;
+    LPWSTR *names = nullptr, *descriptions = nullptr;
+    VARTYPE* types = nullptr;
+    ASSERT_EQ(server.GetItemAttributes(&count, &ids, &names, &descriptions, &types), S_OK);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(ids[2], 0x0Du);
+    EXPECT_EQ(Text(names[1]), L"Description");
+    EXPECT_EQ(types[0], VT_I2);
+    for (DWORD i = 0; i < count; ++i) CoTaskMemFree(names[i]), CoTaskMemFree(descriptions[i]);
+    CoTaskMemFree(ids), CoTaskMemFree(names), CoTaskMemFree(descriptions), CoTaskMemFree(types);
+    ASSERT_EQ(server.GetAggregates(&count, &ids, &names, &descriptions), S_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(Text(names[0]), L"Start");
+    for (DWORD i = 0; i < count; ++i) CoTaskMemFree(names[i]), CoTaskMemFree(descriptions[i]);
+    CoTaskMemFree(ids), CoTaskMemFree(names), CoTaskMemFree(descriptions);
+}
+
+TEST_F(SimulationTest, BrowsingWalksBranchesLeavesAndTheFlatList) {
+    IOPCHDA_Server& server = Connect(kPlant);
+    ComPtr<IOPCHDA_Browser> browser;
+    UniqueCoTaskMem<HRESULT> errors;
+    DWORD noAttribute = 0;
+    OPCHDA_OPERATORCODES noOperator = OPCHDA_EQUAL;
+    VARIANT noFilter;
+    VariantInit(&noFilter); // the arrays are empty, but their pointers must not be null
+    ASSERT_EQ(server.CreateBrowse(0, &noAttribute, &noOperator, &noFilter, browser.GetAddressOf(), errors.Put()), S_OK);
+    ComPtr<IEnumString> branches;
+    ASSERT_EQ(browser->GetEnum(OPCHDA_BRANCH, branches.GetAddressOf()), S_OK);
+    LPOLESTR names[100] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(branches->Next(100, names, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(Text(names[0]), L"Area1");
+    CoTaskMemFree(names[0]);
+
+    ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Area1"), S_OK);
+    LPWSTR itemId = nullptr;
+    ASSERT_EQ(browser->GetItemID(L"Area1.Real", &itemId), S_OK);
+    EXPECT_EQ(Text(itemId), L"Area1.Real") << "an [out] string crosses intact";
+    CoTaskMemFree(itemId);
+    LPWSTR position = nullptr;
+    ASSERT_EQ(browser->GetBranchPosition(&position), S_OK);
+    EXPECT_EQ(Text(position), L"Area1");
+    CoTaskMemFree(position);
+
+    ComPtr<IEnumString> leaves;
+    ASSERT_EQ(browser->GetEnum(OPCHDA_LEAF, leaves.GetAddressOf()), S_OK);
+    EXPECT_EQ(leaves->Next(100, names, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 6u);
+    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(names[i]);
+
+    ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Area1.Sub"), S_OK);
+    ComPtr<IEnumString> none;
+    EXPECT_EQ(browser->GetEnum(OPCHDA_BRANCH, none.GetAddressOf()), S_FALSE);
+    ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L""), S_OK);
+    ComPtr<IEnumString> flat;
+    ASSERT_EQ(browser->GetEnum(OPCHDA_FLAT, flat.GetAddressOf()), S_OK);
+    EXPECT_EQ(flat->Next(100, names, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 7u);
+    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(names[i]);
+    EXPECT_TRUE(FAILED(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Nowhere")));
+}
+
+TEST_F(SimulationTest, HandlesWithPerItemErrors) {
+    IOPCHDA_Server& server = Connect(kPlant);
+    const wchar_t* ids[] = {L"Area1.Real", L"No.Such.Item", L"Area1.Text"};
+    OPCHANDLE clients[] = {7, 8, 9};
+    UniqueCoTaskMem<OPCHANDLE> handles;
+    UniqueCoTaskMem<HRESULT> errors;
+    ASSERT_EQ(server.GetItemHandles(3, const_cast<LPWSTR*>(ids), clients, handles.Put(), errors.Put()), S_FALSE);
+    EXPECT_EQ(errors[0], S_OK);
+    EXPECT_EQ(errors[1], kUnknownItemId);
+    EXPECT_NE(handles[0], handles[2]);
+    UniqueCoTaskMem<HRESULT> valid;
+    EXPECT_EQ(server.ValidateItemIDs(3, const_cast<LPWSTR*>(ids), valid.Put()), S_FALSE);
+    EXPECT_EQ(valid[2], S_OK);
+    OPCHANDLE release[] = {handles[0], 999};
+    UniqueCoTaskMem<HRESULT> released;
+    EXPECT_EQ(server.ReleaseItemHandles(2, release, released.Put()), S_FALSE);
+    EXPECT_EQ(released[1], kInvalidHandle);
+    EXPECT_EQ(sim_->Calls("GetItemHandles").at(0), "GetItemHandles count=3 ids=[Area1.Real,No.Such.Item,Area1.Text] clients=[7,8,9]");
+}
+
+TEST_F(SimulationTest, RawReadsCarryEveryValueTypeAndTheRelativeTimesComeBack) {
+    Connect(kPlant);
+    const auto handles = Handles({L"Area1.Text", L"Area1.Dec", L"Area1.Big", L"Area1.Vec"});
+    RelativeTime start(L"NOW-10Y");
+    RelativeTime end(L"NOW");
+    ReadResult r;
+    r.count = 4;
+    ASSERT_EQ(Reader()->ReadRaw(&start, &end, 0, FALSE, 4, const_cast<OPCHANDLE*>(handles.data()), &r.items, &r.errors), S_OK);
+    EXPECT_NE(start.time.ftTime.dwHighDateTime, 0u) << "relative times are written back";
+    EXPECT_EQ(r.items[0].hClient, 100u);
+    ASSERT_EQ(r.items[0].dwCount, 1u);
+    EXPECT_EQ(V_VT(&r.items[0].pvDataValues[0]), VT_BSTR);
+    EXPECT_EQ(std::wstring(V_BSTR(&r.items[0].pvDataValues[0])), L"f\u00e4hrt");
+    EXPECT_EQ(V_VT(&r.items[1].pvDataValues[0]), VT_DECIMAL);
+    double decimal = 0;
+    VarR8FromDec(&V_DECIMAL(&r.items[1].pvDataValues[0]), &decimal);
+    EXPECT_EQ(decimal, 2.75);
+    EXPECT_EQ(V_VT(&r.items[2].pvDataValues[0]), VT_I8);
+    EXPECT_EQ(V_I8(&r.items[2].pvDataValues[0]), 9007199254740993LL);
+    const VARIANT& vec = r.items[3].pvDataValues[0];
+    ASSERT_EQ(V_VT(&vec), VT_ARRAY | VT_VARIANT);
+    LONG lower = 0;
+    SafeArrayGetLBound(V_ARRAY(&vec), 1, &lower);
+    EXPECT_EQ(lower, 1);
+    VARIANT second;
+    VariantInit(&second);
+    LONG index = 2;
+    SafeArrayGetElement(V_ARRAY(&vec), &index, &second);
+    EXPECT_EQ(std::wstring(V_BSTR(&second)), L"two");
+    VariantClear(&second);
+}
+
+TEST_F(SimulationTest, BoundsPlaceholdersMoreDataAndLimits) {
+    Connect(kPlant);
+    const auto handles = Handles({L"Area1.Real", L"Area1.Many"});
+    OPCHDA_TIME start{FALSE, nullptr, At("2023-12-31 23:00:00")};
+    OPCHDA_TIME end{FALSE, nullptr, At("2024-01-01 00:01:30")};
+    ReadResult r;
+    r.count = 2;
+    ASSERT_EQ(Reader()->ReadRaw(&start, &end, 0, TRUE, 2, const_cast<OPCHANDLE*>(handles.data()), &r.items, &r.errors),
+              S_FALSE);
+    ASSERT_EQ(r.items[0].dwCount, 4u) << "placeholder, two values, end bound";
+    EXPECT_EQ(r.items[0].pdwQualities[0], kNoBound);
+    EXPECT_EQ(V_VT(&r.items[0].pvDataValues[0]), VT_EMPTY);
+    EXPECT_EQ(r.items[0].pdwQualities[2] & 0xC0, 0u) << "the bad value keeps its quality";
+    EXPECT_EQ(V_R8(&r.items[0].pvDataValues[3]), 3.5);
+    EXPECT_EQ(r.errors[1], kMoreData);
+    EXPECT_EQ(r.items[1].dwCount, 50u) << "the server's maximum per call";
+
+    OPCHDA_TIME empty{FALSE, nullptr, At("2030-01-01 00:00:00")};
+    OPCHDA_TIME emptyEnd{FALSE, nullptr, At("2030-01-02 00:00:00")};
+    ReadResult none;
+    none.count = 1;
+    ASSERT_EQ(Reader()->ReadRaw(&empty, &emptyEnd, 0, FALSE, 1, const_cast<OPCHANDLE*>(handles.data()), &none.items,
+                                &none.errors),
+              S_FALSE);
+    EXPECT_EQ(none.errors[0], kNoDataResult);
+    OPCHDA_ITEM* items = nullptr;
+    HRESULT* errors = nullptr;
+    EXPECT_EQ(Reader()->ReadRaw(&start, &end, 51, TRUE, 1, const_cast<OPCHANDLE*>(handles.data()), &items, &errors),
+              kMaxExceeded);
+}
+
+TEST_F(SimulationTest, ACurrentReadGivesTheLastValue) {
+    Connect(kPlant);
+    const auto handles = Handles({L"Area1.Real"});
+    RelativeTime start(L"NOW");
+    RelativeTime end(L"");
+    ReadResult r;
+    r.count = 1;
+    ASSERT_EQ(Reader()->ReadRaw(&start, &end, 1, TRUE, 1, const_cast<OPCHANDLE*>(handles.data()), &r.items, &r.errors), S_OK);
+    ASSERT_EQ(r.items[0].dwCount, 1u);
+    EXPECT_EQ(V_R8(&r.items[0].pvDataValues[0]), 3.5);
+    EXPECT_NE(sim_->Calls("ReadRaw").at(0).find("numValues=1 bounds=1"), std::string::npos);
+}
+
+TEST_F(SimulationTest, TheOtherReadsCrossToo) {
+    Connect(kPlant);
+    const auto handles = Handles({L"Area1.Real"});
+    FILETIME times[] = {At("2024-01-01 00:00:30"), At("2023-01-01 00:00:00")};
+    ReadResult atTime;
+    atTime.count = 1;
+    ASSERT_EQ(Reader()->ReadAtTime(2, times, 1, const_cast<OPCHANDLE*>(handles.data()), &atTime.items, &atTime.errors), S_OK);
+    ASSERT_EQ(atTime.items[0].dwCount, 2u);
+    EXPECT_EQ(V_R8(&atTime.items[0].pvDataValues[0]), 1.5);
+    EXPECT_EQ(V_VT(&atTime.items[0].pvDataValues[1]), VT_EMPTY);
+
+    OPCHDA_TIME start{FALSE, nullptr, At("2024-01-01 00:00:00")};
+    OPCHDA_TIME end{FALSE, nullptr, At("2024-01-01 00:03:00")};
+    FILETIME minute{600000000, 0};
+    DWORD aggregate = OPCHDA_START;
+    ReadResult processed;
+    processed.count = 1;
+    ASSERT_EQ(Reader()->ReadProcessed(&start, &end, minute, 1, const_cast<OPCHANDLE*>(handles.data()), &aggregate,
+                                      &processed.items, &processed.errors),
+              S_OK);
+    EXPECT_EQ(processed.items[0].dwCount, 3u);
+    EXPECT_EQ(V_R8(&processed.items[0].pvDataValues[2]), 3.5);
+
+    OPCHDA_ATTRIBUTE* attributes = nullptr;
+    HRESULT* errors = nullptr;
+    DWORD ids[] = {0x02, 0x77};
+    ASSERT_EQ(Reader()->ReadAttribute(&start, &end, handles[0], 2, ids, &attributes, &errors), S_FALSE);
+    EXPECT_EQ(std::wstring(V_BSTR(&attributes[0].vAttributeValues[0])), L"a real");
+    EXPECT_EQ(errors[1], static_cast<HRESULT>(0xC004100C));
+    VariantClear(&attributes[0].vAttributeValues[0]);
+    CoTaskMemFree(attributes[0].vAttributeValues);
+    CoTaskMemFree(attributes[0].ftTimeStamps);
+    CoTaskMemFree(attributes);
+    CoTaskMemFree(errors);
+}
+
+TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
+    Connect(kPlant);
+    const auto handles = Handles({L"Area1.Real", L"Area1.Text"});
+    ComPtr<IOPCHDA_SyncUpdate> update;
+    ASSERT_EQ(server_.As(&update), S_OK);
+    OPCHDA_UPDATECAPABILITIES caps{};
+    ASSERT_EQ(update->QueryCapabilities(&caps), S_OK);
+    EXPECT_TRUE(caps & OPCHDA_INSERTREPLACECAP);
+
+    OPCHANDLE h[] = {handles[0], handles[1]};
+    FILETIME t[] = {At("2024-01-01 00:01:00"), At("2024-02-01 00:00:00")};
+    VARIANT v[2];
+    VariantInit(&v[0]);
+    V_VT(&v[0]) = VT_R4;
+    V_R4(&v[0]) = 9.5f;
+    VariantInit(&v[1]);
+    V_VT(&v[1]) = VT_BSTR;
+    V_BSTR(&v[1]) = SysAllocString(L"new");
+    DWORD q[] = {0xC0, 0xC0};
+    UniqueCoTaskMem<HRESULT> errors;
+    ASSERT_EQ(update->InsertReplace(2, h, t, v, q, errors.Put()), S_FALSE);
+    EXPECT_EQ(errors[0], kReplaced);
+    EXPECT_EQ(errors[1], kInserted);
+    UniqueCoTaskMem<HRESULT> again;
+    EXPECT_EQ(update->Insert(1, h, t, v, q, again.Put()), S_FALSE);
+    EXPECT_EQ(again[0], kDataExists);
+    VariantClear(&v[1]);
+
+    OPCHDA_TIME start{FALSE, nullptr, At("2024-01-01 00:01:00")};
+    OPCHDA_TIME end{FALSE, nullptr, At("2024-01-01 00:01:00")};
+    ReadResult r;
+    r.count = 1;
+    ASSERT_EQ(Reader()->ReadRaw(&start, &end, 0, FALSE, 1, h, &r.items, &r.errors), S_OK);
+    ASSERT_EQ(r.items[0].dwCount, 1u);
+    EXPECT_EQ(V_VT(&r.items[0].pvDataValues[0]), VT_R4);
+    EXPECT_EQ(r.items[0].pdwQualities[0], 0xC0u);
+
+    OPCHDA_TIME all{FALSE, nullptr, At("2024-01-01 00:00:00")};
+    OPCHDA_TIME later{FALSE, nullptr, At("2024-03-01 00:00:00")};
+    OPCHDA_MODIFIEDITEM* modified = nullptr;
+    HRESULT* modErrors = nullptr;
+    ASSERT_EQ(Reader()->ReadModified(&all, &later, 0, 1, h + 1, &modified, &modErrors), S_OK);
+    ASSERT_EQ(modified[0].dwCount, 1u);
+    EXPECT_EQ(modified[0].pEditType[0], OPCHDA_INSERT);
+    EXPECT_EQ(Text(modified[0].szUser[0]), L"simulation");
+    VariantClear(&modified[0].pvDataValues[0]);
+    CoTaskMemFree(modified[0].szUser[0]);
+    for (void* p : {static_cast<void*>(modified[0].pftTimeStamps), static_cast<void*>(modified[0].pdwQualities),
+                    static_cast<void*>(modified[0].pvDataValues), static_cast<void*>(modified[0].pftModificationTime),
+                    static_cast<void*>(modified[0].pEditType), static_cast<void*>(modified[0].szUser),
+                    static_cast<void*>(modified), static_cast<void*>(modErrors)})
+        CoTaskMemFree(p);
+
+    UniqueCoTaskMem<HRESULT> deleted;
+    EXPECT_EQ(update->DeleteAtTime(1, h + 1, t + 1, deleted.Put()), S_OK);
+    UniqueCoTaskMem<HRESULT> deletedRaw;
+    EXPECT_EQ(update->DeleteRaw(&all, &later, 1, h, deletedRaw.Put()), S_OK);
+    EXPECT_EQ(sim_->Calls("InsertReplace").size(), 1u);
+}
+
+TEST_F(SimulationTest, AMissingInterfaceIsNotOffered) {
+    Connect(R"({ "server": { "missingInterfaces": ["IOPCHDA_SyncUpdate"] } })");
+    ComPtr<IOPCHDA_SyncUpdate> update;
+    EXPECT_EQ(server_.As(&update), E_NOINTERFACE);
+}
+
+TEST_F(SimulationTest, ABadDataFileFailsTheActivationAndSaysWhereAndWhy) {
+    sim_ = std::make_unique<SimulationServer>(R"({ "items": [ { "name": "x", "type": "VT_NOPE" } ] })");
+    MULTI_QI request{&IID_IOPCHDA_Server, nullptr, S_OK};
+    EXPECT_TRUE(FAILED(CoCreateInstanceEx(kSimulationServerClsid, nullptr, CLSCTX_LOCAL_SERVER, nullptr, 1, &request)));
+    const auto lines = sim_->Calls("DataFileError");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(sim_->DataFile() + ": /items/0/type: unknown type \"VT_NOPE\""), std::string::npos) << lines[0];
+}
+
+TEST_F(SimulationTest, TheServerListShowsTheHdaServerAndTheDataAccessOne) {
+    const auto servers = EnumerateServers("", nullptr);
+    const OPCServerInfo* hda = nullptr;
+    const OPCServerInfo* da = nullptr;
+    for (const auto& s : servers) {
+        if (s.address.ProgId() == "OpcHdaSim.Server.1") hda = &s;
+        if (s.address.ProgId() == "OpcHdaSim.DataAccess.1") da = &s;
+    }
+    ASSERT_NE(hda, nullptr);
+    ASSERT_NE(da, nullptr);
+    EXPECT_EQ(hda->address.Specifications(), static_cast<std::uint32_t>(SpecHistoricalDataAccess10));
+    EXPECT_EQ(hda->address.Description(), "OpcHDAKesti Simulation HDA Server");
+    EXPECT_EQ(hda->address.ToString(), "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
+    EXPECT_EQ(da->address.Specifications(), static_cast<std::uint32_t>(SpecDataAccess20));
+    EXPECT_EQ(da->address.Path(), "OpcHdaSim.DataAccess.1/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5E}");
+}
+
+} // namespace
+} // namespace kesti::test

@@ -1,0 +1,64 @@
+#pragma once
+// Registers an out-of-process COM class: LocalServer32, ProgIDs, user-type name and the
+// component categories it implements (what the OPC server list reads).
+#include <string>
+#include <vector>
+
+#include <objbase.h>
+
+namespace kesti::tools {
+
+struct LocalServerClass {
+    CLSID clsid;
+    std::wstring progId;
+    std::wstring versionIndependentProgId; // may be empty
+    std::wstring userType;
+    std::vector<GUID> categories;
+};
+
+inline std::wstring GuidText(const GUID& id) {
+    wchar_t text[40] = {};
+    StringFromGUID2(id, text, 40);
+    return text;
+}
+
+inline bool SetKeyValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+inline bool RegisterLocalServer(const LocalServerClass& c, const std::wstring& executable) {
+    const std::wstring clsidKey = L"CLSID\\" + GuidText(c.clsid);
+    bool ok = SetKeyValue(clsidKey, nullptr, c.userType) &&
+              SetKeyValue(clsidKey + L"\\LocalServer32", nullptr, L"\"" + executable + L"\"") &&
+              SetKeyValue(clsidKey + L"\\ProgID", nullptr, c.progId) &&
+              SetKeyValue(c.progId, nullptr, c.userType) && SetKeyValue(c.progId + L"\\CLSID", nullptr, GuidText(c.clsid));
+    if (!c.versionIndependentProgId.empty())
+        ok = ok && SetKeyValue(clsidKey + L"\\VersionIndependentProgID", nullptr, c.versionIndependentProgId) &&
+             SetKeyValue(c.versionIndependentProgId, nullptr, c.userType) &&
+             SetKeyValue(c.versionIndependentProgId + L"\\CLSID", nullptr, GuidText(c.clsid)) &&
+             SetKeyValue(c.versionIndependentProgId + L"\\CurVer", nullptr, c.progId);
+    for (const GUID& category : c.categories)
+        ok = ok && SetKeyValue(clsidKey + L"\\Implemented Categories\\" + GuidText(category), nullptr, L"");
+    return ok;
+}
+
+inline void UnregisterLocalServer(const LocalServerClass& c) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(c.clsid)).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, c.progId.c_str());
+    if (!c.versionIndependentProgId.empty()) RegDeleteTreeW(HKEY_CLASSES_ROOT, c.versionIndependentProgId.c_str());
+}
+
+inline std::wstring ThisExecutable() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+} // namespace kesti::tools

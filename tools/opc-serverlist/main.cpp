@@ -1,0 +1,56 @@
+// opc-serverlist: the OPC server-list component (OPC.ServerList.1) for machines without the
+// OPC Foundation's redistributable, such as the project's Wine prefix.
+//
+//   opc-serverlist --register | --unregister | -Embedding
+#include <cstdio>
+#include <string>
+
+#include "ComRegistration.h"
+#include "ServerList.h"
+
+using namespace kesti;
+
+namespace {
+
+// {13486D51-4821-11D2-A494-3CB306C10000}: the component's published class id.
+const CLSID kServerListClass = {0x13486D51, 0x4821, 0x11D2, {0xA4, 0x94, 0x3C, 0xB3, 0x06, 0xC1, 0x00, 0x00}};
+
+tools::LocalServerClass ServerListClass() {
+    return {kServerListClass, L"OPC.ServerList.1", L"OPC.ServerList", L"OPC Server List", {}};
+}
+
+HRESULT CreateServerList(REFIID riid, void** object) {
+    auto* list = new serverlist::ServerList();
+    const HRESULT result = list->QueryInterface(riid, object);
+    list->Release();
+    return result;
+}
+
+int Serve() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    auto* factory = new tools::ClassFactory(&CreateServerList);
+    DWORD cookie = 0;
+    const HRESULT registered = CoRegisterClassObject(kServerListClass, static_cast<IClassFactory*>(factory),
+                                                     CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
+    factory->Release();
+    if (SUCCEEDED(registered)) {
+        tools::ServerLifetime::Instance().WaitUntilUnused(10000);
+        CoRevokeClassObject(cookie);
+    }
+    CoUninitialize();
+    return SUCCEEDED(registered) ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"--register") return tools::RegisterLocalServer(ServerListClass(), tools::ThisExecutable()) ? 0 : 1;
+    if (command == L"--unregister") {
+        tools::UnregisterLocalServer(ServerListClass());
+        return 0;
+    }
+    if (command == L"-Embedding" || command == L"/Embedding" || command.empty()) return Serve();
+    std::fprintf(stderr, "usage: opc-serverlist [--register | --unregister | -Embedding]\n");
+    return 2;
+}

@@ -1,0 +1,672 @@
+#include "HistorianServer.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "SimBrowser.h"
+#include "SimText.h"
+
+namespace kesti::sim {
+namespace {
+
+constexpr DWORD kNoBound = 0x00100000;
+constexpr DWORD kNoData = 0x00200000;
+constexpr DWORD kRawFlag = 0x00040000;
+constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);
+constexpr HRESULT kNoDataResult = static_cast<HRESULT>(0x40041002);
+constexpr HRESULT kMoreData = static_cast<HRESULT>(0x40041003);
+constexpr HRESULT kInvalidAggregate = static_cast<HRESULT>(0xC0041004);
+constexpr HRESULT kInvalidDataType = static_cast<HRESULT>(0xC004100A);
+constexpr HRESULT kDataExists = static_cast<HRESULT>(0xC004100B);
+constexpr HRESULT kInvalidAttrId = static_cast<HRESULT>(0xC004100C);
+constexpr HRESULT kNoDataExists = static_cast<HRESULT>(0xC004100D);
+constexpr HRESULT kInserted = static_cast<HRESULT>(0x4004100E);
+constexpr HRESULT kReplaced = static_cast<HRESULT>(0x4004100F);
+constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
+constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
+
+// Item attributes of the standard that the simulation knows.
+constexpr DWORD kAttrDataType = 0x01;
+constexpr DWORD kAttrDescription = 0x02;
+constexpr DWORD kAttrItemId = 0x0D;
+
+FILETIME ToFileTime(Ticks t) { return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(static_cast<std::uint64_t>(t) >> 32)}; }
+Ticks ToTicks(const FILETIME& ft) { return static_cast<Ticks>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime); }
+
+// One value to hand out: a stored sample or a placeholder without value.
+struct Output {
+    Ticks time;
+    DWORD quality;
+    const VARIANT* value; // null: VT_EMPTY
+};
+
+Output Of(const Sample& s) { return Output{s.time, s.quality, s.value.Get()}; }
+
+// Index of the first sample at or after t.
+std::size_t LowerBound(const std::vector<Sample>& h, Ticks t) {
+    return static_cast<std::size_t>(std::lower_bound(h.begin(), h.end(), t, [](const Sample& s, Ticks v) { return s.time < v; }) - h.begin());
+}
+
+struct RawRequest {
+    bool startGiven, endGiven;
+    Ticks start, end;
+    DWORD numValues;
+    bool bounds;
+    DWORD maxValues; // 0: no limit of the server
+};
+
+// The values of one item for a raw read, in the order they are returned, and whether more
+// were left out.
+std::vector<Output> SelectRaw(const std::vector<Sample>& h, const RawRequest& r, bool& more) {
+    std::vector<Output> out;
+    const std::size_t limit = r.numValues > 0 ? r.numValues : (r.maxValues > 0 ? r.maxValues : SIZE_MAX);
+    const auto push = [&](const Output& o) {
+        if (out.size() >= limit) {
+            more = true;
+            return false;
+        }
+        out.push_back(o);
+        return true;
+    };
+    if (r.startGiven && r.endGiven) {
+        const bool forward = r.start <= r.end;
+        const Ticks lo = std::min(r.start, r.end), hi = std::max(r.start, r.end);
+        std::vector<Output> all;
+        std::size_t i = LowerBound(h, lo);
+        if (r.bounds) {
+            if (i < h.size() && h[i].time == lo) all.push_back(Of(h[i++]));
+            else if (i > 0) all.push_back(Of(h[i - 1]));
+            else all.push_back(Output{lo, kNoBound, nullptr});
+        }
+        for (; i < h.size() && (h[i].time < hi || (lo == hi && h[i].time == lo && !r.bounds)); ++i) all.push_back(Of(h[i]));
+        if (r.bounds && lo != hi) {
+            if (i < h.size()) all.push_back(Of(h[i]));
+            else all.push_back(Output{hi, kNoBound, nullptr});
+        }
+        if (!forward) std::reverse(all.begin(), all.end());
+        for (const Output& o : all)
+            if (!push(o)) break;
+        return out;
+    }
+    if (r.startGiven) { // forward from the start
+        std::size_t i = LowerBound(h, r.start);
+        if (r.bounds) {
+            if (i < h.size() && h[i].time == r.start) push(Of(h[i++]));
+            else if (i > 0) push(Of(h[i - 1]));
+            else push(Output{r.start, kNoBound, nullptr});
+        }
+        for (; i < h.size(); ++i)
+            if (!push(Of(h[i]))) break;
+        return out;
+    }
+    // backward from the end, the end included
+    std::size_t i = LowerBound(h, r.end);
+    if (r.bounds) {
+        if (i < h.size()) push(Of(h[i]));
+        else push(Output{r.end, kNoBound, nullptr});
+    } else if (i < h.size() && h[i].time == r.end) {
+        ++i;
+    }
+    while (i > 0)
+        if (!push(Of(h[--i]))) break;
+    return out;
+}
+
+bool HasRealValue(const std::vector<Output>& values) {
+    return std::any_of(values.begin(), values.end(), [](const Output& o) { return o.value != nullptr; });
+}
+
+void Fill(OPCHDA_ITEM& item, const std::vector<Output>& values) {
+    item.dwCount = static_cast<DWORD>(values.size());
+    item.pftTimeStamps = tools::CoTaskArray<FILETIME>(values.size());
+    item.pdwQualities = tools::CoTaskArray<DWORD>(values.size());
+    item.pvDataValues = tools::CoTaskArray<VARIANT>(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        item.pftTimeStamps[i] = ToFileTime(values[i].time);
+        item.pdwQualities[i] = values[i].quality;
+        VariantInit(&item.pvDataValues[i]);
+        if (values[i].value != nullptr) VariantCopy(&item.pvDataValues[i], const_cast<VARIANT*>(values[i].value));
+    }
+}
+
+std::string TimeText(const OPCHDA_TIME* t) {
+    if (t == nullptr) return "null";
+    std::ostringstream text;
+    text << "{bString=" << t->bString << ",szTime=" << (t->szTime ? Utf8(t->szTime) : std::string("null"))
+         << ",ft=" << ToTicks(t->ftTime) << "}";
+    return text.str();
+}
+
+template <class T>
+std::string ListText(const T* values, DWORD n) {
+    std::ostringstream text;
+    text << "[";
+    for (DWORD i = 0; i < n; ++i) text << (i ? "," : "") << values[i];
+    text << "]";
+    return text.str();
+}
+
+std::string VariantText(const VARIANT& v) {
+    VARIANT text;
+    VariantInit(&text);
+    std::string shown = "vt" + std::to_string(V_VT(&v));
+    if (SUCCEEDED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&v), LOCALE_INVARIANT, 0, VT_BSTR)))
+        shown += ":" + Utf8(V_BSTR(&text));
+    VariantClear(&text);
+    return shown;
+}
+
+} // namespace
+
+HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal)
+    : data_(std::move(data)), journal_(std::move(journal)) {}
+
+HRESULT HistorianServer::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    const auto& missing = data_->options.missingInterfaces;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOPCHDA_Server))
+        *object = static_cast<IOPCHDA_Server*>(this);
+    else if (IsEqualIID(riid, IID_IOPCHDA_SyncRead) && !missing.count("IOPCHDA_SyncRead"))
+        *object = static_cast<IOPCHDA_SyncRead*>(this);
+    else if (IsEqualIID(riid, IID_IOPCHDA_SyncUpdate) && !missing.count("IOPCHDA_SyncUpdate"))
+        *object = static_cast<IOPCHDA_SyncUpdate*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+Item* HistorianServer::ItemOf(OPCHANDLE handle) {
+    if (handle == 0 || handle > data_->items.size()) return nullptr;
+    return &data_->items[handle - 1];
+}
+
+HRESULT HistorianServer::Finish(const char* call, HRESULT* errorArray, DWORD count, HRESULT** errors) const {
+    const bool anyError = std::any_of(errorArray, errorArray + count, [](HRESULT e) { return e != S_OK; });
+    if (anyError && data_->options.sFalseWithoutErrors.count(call)) {
+        CoTaskMemFree(errorArray);
+        *errors = nullptr;
+        return S_FALSE;
+    }
+    *errors = errorArray;
+    return anyError ? S_FALSE : S_OK;
+}
+
+HRESULT HistorianServer::ResolveTime(OPCHDA_TIME* time, bool& given, Ticks& ticks) const {
+    given = false;
+    if (time == nullptr) return E_INVALIDARG;
+    if (!time->bString) {
+        given = true;
+        ticks = ToTicks(time->ftTime);
+        return S_OK;
+    }
+    const std::wstring text = time->szTime != nullptr ? time->szTime : L"";
+    if (text.find_first_not_of(L" \t") == std::wstring::npos) return S_OK; // unspecified
+    const auto parsed = ParseTimeText(Utf8(text), NowTicks());
+    if (!parsed) return E_INVALIDARG;
+    given = true;
+    ticks = *parsed;
+    time->ftTime = ToFileTime(ticks);
+    return S_OK;
+}
+
+HRESULT HistorianServer::GetItemAttributes(DWORD* count, DWORD** ids, LPWSTR** names, LPWSTR** descriptions,
+                                           VARTYPE** types) {
+    journal_->Write("GetItemAttributes");
+    static const struct {
+        DWORD id;
+        const wchar_t* name;
+        const wchar_t* description;
+        VARTYPE type;
+    } kAttributes[] = {{kAttrDataType, L"Data Type", L"The type of the item's values", VT_I2},
+                       {kAttrDescription, L"Description", L"What the item is", VT_BSTR},
+                       {kAttrItemId, L"ItemID", L"The item's id", VT_BSTR}};
+    const DWORD n = static_cast<DWORD>(std::size(kAttributes));
+    *count = n;
+    *ids = tools::CoTaskArray<DWORD>(n);
+    *names = tools::CoTaskArray<LPWSTR>(n);
+    *descriptions = tools::CoTaskArray<LPWSTR>(n);
+    *types = tools::CoTaskArray<VARTYPE>(n);
+    for (DWORD i = 0; i < n; ++i) {
+        (*ids)[i] = kAttributes[i].id;
+        (*names)[i] = tools::CoTaskText(kAttributes[i].name);
+        (*descriptions)[i] = tools::CoTaskText(kAttributes[i].description);
+        (*types)[i] = kAttributes[i].type;
+    }
+    return S_OK;
+}
+
+HRESULT HistorianServer::GetAggregates(DWORD* count, DWORD** ids, LPWSTR** names, LPWSTR** descriptions) {
+    journal_->Write("GetAggregates");
+    *count = 2;
+    *ids = tools::CoTaskArray<DWORD>(2);
+    *names = tools::CoTaskArray<LPWSTR>(2);
+    *descriptions = tools::CoTaskArray<LPWSTR>(2);
+    (*ids)[0] = OPCHDA_START;
+    (*names)[0] = tools::CoTaskText(L"Start");
+    (*descriptions)[0] = tools::CoTaskText(L"The value at the start of the interval");
+    (*ids)[1] = OPCHDA_END;
+    (*names)[1] = tools::CoTaskText(L"End");
+    (*descriptions)[1] = tools::CoTaskText(L"The value at the end of the interval");
+    return S_OK;
+}
+
+HRESULT HistorianServer::GetHistorianStatus(OPCHDA_SERVERSTATUS* status, FILETIME** currentTime, FILETIME** startTime,
+                                            WORD* major, WORD* minor, WORD* build, DWORD* maxReturnValues,
+                                            LPWSTR* statusText, LPWSTR* vendorInfo) {
+    journal_->Write("GetHistorianStatus");
+    *status = OPCHDA_UP;
+    *currentTime = tools::CoTaskArray<FILETIME>(1);
+    **currentTime = ToFileTime(NowTicks());
+    *startTime = tools::CoTaskArray<FILETIME>(1);
+    **startTime = ToFileTime(data_->loadedAt);
+    *major = 1;
+    *minor = 20;
+    *build = 1;
+    *maxReturnValues = data_->options.maxValuesPerCall;
+    *statusText = tools::CoTaskText(L"Running");
+    *vendorInfo = tools::CoTaskText(data_->options.vendorInfo);
+    return S_OK;
+}
+
+HRESULT HistorianServer::GetItemHandles(DWORD count, LPWSTR* itemIds, OPCHANDLE* clientHandles,
+                                        OPCHANDLE** serverHandles, HRESULT** errors) {
+    std::ostringstream line;
+    line << "GetItemHandles count=" << count << " ids=[";
+    for (DWORD i = 0; i < count; ++i) line << (i ? "," : "") << Utf8(itemIds[i] ? itemIds[i] : L"");
+    line << "] clients=" << ListText(clientHandles, count);
+    journal_->Write(line.str());
+    *serverHandles = nullptr;
+    *errors = nullptr;
+    if (const HRESULT failure = InjectedFailure(data_->options, "GetItemHandles"); FAILED(failure)) return failure;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* handles = tools::CoTaskArray<OPCHANDLE>(count);
+    auto* results = tools::CoTaskArray<HRESULT>(count);
+    for (DWORD i = 0; i < count; ++i) {
+        const auto found = data_->itemById.find(itemIds[i] ? itemIds[i] : L"");
+        if (found == data_->itemById.end()) {
+            results[i] = kUnknownItemId;
+            continue;
+        }
+        const Item& item = data_->items[found->second];
+        if (FAILED(item.handleError)) {
+            results[i] = item.handleError;
+            handles[i] = item.handleValue;
+            continue;
+        }
+        handles[i] = static_cast<OPCHANDLE>(found->second + 1);
+        clientOfHandle_[handles[i]] = clientHandles[i];
+    }
+    *serverHandles = handles;
+    return Finish("GetItemHandles", results, count, errors);
+}
+
+HRESULT HistorianServer::ReleaseItemHandles(DWORD count, OPCHANDLE* serverHandles, HRESULT** errors) {
+    journal_->Write("ReleaseItemHandles count=" + std::to_string(count) + " handles=" + ListText(serverHandles, count));
+    *errors = nullptr;
+    if (const HRESULT failure = InjectedFailure(data_->options, "ReleaseItemHandles"); FAILED(failure)) return failure;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* results = tools::CoTaskArray<HRESULT>(count);
+    for (DWORD i = 0; i < count; ++i) {
+        const Item* item = ItemOf(serverHandles[i]);
+        results[i] = item == nullptr ? kInvalidHandle : item->releaseError;
+        if (item != nullptr && SUCCEEDED(results[i])) clientOfHandle_.erase(serverHandles[i]);
+    }
+    return Finish("ReleaseItemHandles", results, count, errors);
+}
+
+HRESULT HistorianServer::ValidateItemIDs(DWORD count, LPWSTR* itemIds, HRESULT** errors) {
+    journal_->Write("ValidateItemIDs count=" + std::to_string(count));
+    auto* results = tools::CoTaskArray<HRESULT>(count);
+    for (DWORD i = 0; i < count; ++i)
+        results[i] = data_->itemById.count(itemIds[i] ? itemIds[i] : L"") ? S_OK : kUnknownItemId;
+    return Finish("ValidateItemIDs", results, count, errors);
+}
+
+HRESULT HistorianServer::CreateBrowse(DWORD count, DWORD* attributeIds, OPCHDA_OPERATORCODES* operators,
+                                      VARIANT* filters, IOPCHDA_Browser** browser, HRESULT** errors) {
+    std::ostringstream line;
+    line << "CreateBrowse count=" << count << " attributes=" << ListText(attributeIds, count) << " operators=[";
+    for (DWORD i = 0; i < count; ++i) line << (i ? "," : "") << operators[i];
+    line << "] filters=[";
+    for (DWORD i = 0; i < count; ++i) line << (i ? "," : "") << VariantText(filters[i]);
+    line << "]";
+    journal_->Write(line.str());
+    *browser = nullptr;
+    *errors = tools::CoTaskArray<HRESULT>(count);
+    if (const HRESULT failure = InjectedFailure(data_->options, "CreateBrowse"); FAILED(failure)) return failure;
+    for (DWORD i = 0; i < count; ++i) (*errors)[i] = static_cast<HRESULT>(0x80041007); // OPC_W_NOFILTER
+    *browser = new SimBrowser(data_, journal_);
+    return count > 0 ? S_FALSE : S_OK;
+}
+
+HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds, DWORD numItems,
+                                 OPCHANDLE* serverHandles, OPCHDA_ITEM** items, HRESULT** errors) {
+    journal_->Write("ReadRaw start=" + TimeText(start) + " end=" + TimeText(end) + " numValues=" +
+                    std::to_string(numValues) + " bounds=" + std::to_string(bounds) + " handles=" +
+                    ListText(serverHandles, numItems));
+    *items = nullptr;
+    *errors = nullptr;
+    if (const HRESULT failure = InjectedFailure(data_->options, "ReadRaw"); FAILED(failure)) return failure;
+    RawRequest request{};
+    if (FAILED(ResolveTime(start, request.startGiven, request.start)) ||
+        FAILED(ResolveTime(end, request.endGiven, request.end)))
+        return E_INVALIDARG;
+    if (!request.startGiven && !request.endGiven) return E_INVALIDARG;
+    if ((!request.startGiven || !request.endGiven) && numValues == 0) return E_INVALIDARG;
+    const DWORD maxValues = data_->options.maxValuesPerCall;
+    if (maxValues > 0 && numValues > maxValues) return kMaxExceeded;
+    if (request.startGiven && request.endGiven && data_->options.maxInterval > 0 &&
+        std::max(request.start, request.end) - std::min(request.start, request.end) > data_->options.maxInterval)
+        return E_OUTOFMEMORY;
+    request.numValues = numValues;
+    request.bounds = bounds != FALSE;
+    request.maxValues = maxValues;
+
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
+    auto* results = tools::CoTaskArray<HRESULT>(numItems);
+    for (DWORD i = 0; i < numItems; ++i) {
+        const Item* item = ItemOf(serverHandles[i]);
+        if (item == nullptr) {
+            results[i] = kInvalidHandle;
+            continue;
+        }
+        out[i].hClient = clientOfHandle_.count(serverHandles[i]) ? clientOfHandle_[serverHandles[i]] : 0;
+        if (FAILED(item->readError)) {
+            results[i] = item->readError;
+            continue;
+        }
+        bool more = false;
+        const std::vector<Output> values = SelectRaw(item->history, request, more);
+        if (!HasRealValue(values)) {
+            results[i] = kNoDataResult;
+            continue;
+        }
+        Fill(out[i], values);
+        results[i] = more ? kMoreData : S_OK;
+    }
+    *items = out;
+    return Finish("ReadRaw", results, numItems, errors);
+}
+
+HRESULT HistorianServer::ReadProcessed(OPCHDA_TIME* start, OPCHDA_TIME* end, FILETIME resampleInterval,
+                                       DWORD numItems, OPCHANDLE* serverHandles, DWORD* aggregates,
+                                       OPCHDA_ITEM** items, HRESULT** errors) {
+    journal_->Write("ReadProcessed start=" + TimeText(start) + " end=" + TimeText(end) + " interval=" +
+                    std::to_string(ToTicks(resampleInterval)) + " handles=" + ListText(serverHandles, numItems) +
+                    " aggregates=" + ListText(aggregates, numItems));
+    *items = nullptr;
+    *errors = nullptr;
+    bool startGiven = false, endGiven = false;
+    Ticks from = 0, to = 0;
+    if (FAILED(ResolveTime(start, startGiven, from)) || FAILED(ResolveTime(end, endGiven, to)) || !startGiven ||
+        !endGiven || from > to)
+        return E_INVALIDARG;
+    const Ticks interval = ToTicks(resampleInterval) > 0 ? ToTicks(resampleInterval) : (to - from);
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
+    auto* results = tools::CoTaskArray<HRESULT>(numItems);
+    for (DWORD i = 0; i < numItems; ++i) {
+        const Item* item = ItemOf(serverHandles[i]);
+        if (item == nullptr) {
+            results[i] = kInvalidHandle;
+            continue;
+        }
+        out[i].hClient = clientOfHandle_[serverHandles[i]];
+        out[i].haAggregate = aggregates[i];
+        if (aggregates[i] != OPCHDA_START && aggregates[i] != OPCHDA_END) {
+            results[i] = kInvalidAggregate;
+            continue;
+        }
+        std::vector<Output> values;
+        for (Ticks t = from; t < to || (t == from && from == to); t += interval) {
+            const Ticks at = aggregates[i] == OPCHDA_START ? t : std::min(t + interval, to);
+            const std::size_t k = LowerBound(item->history, at + 1); // samples at or before `at`
+            if (k == 0) values.push_back(Output{t, kNoData, nullptr});
+            else values.push_back(Output{t, item->history[k - 1].quality, item->history[k - 1].value.Get()});
+            if (interval <= 0) break;
+        }
+        Fill(out[i], values);
+    }
+    *items = out;
+    return Finish("ReadProcessed", results, numItems, errors);
+}
+
+HRESULT HistorianServer::ReadAtTime(DWORD numTimes, FILETIME* times, DWORD numItems, OPCHANDLE* serverHandles,
+                                    OPCHDA_ITEM** items, HRESULT** errors) {
+    std::ostringstream line;
+    line << "ReadAtTime times=[";
+    for (DWORD t = 0; t < numTimes; ++t) line << (t ? "," : "") << ToTicks(times[t]);
+    line << "] handles=" << ListText(serverHandles, numItems);
+    journal_->Write(line.str());
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
+    auto* results = tools::CoTaskArray<HRESULT>(numItems);
+    for (DWORD i = 0; i < numItems; ++i) {
+        const Item* item = ItemOf(serverHandles[i]);
+        if (item == nullptr) {
+            results[i] = kInvalidHandle;
+            continue;
+        }
+        out[i].hClient = clientOfHandle_[serverHandles[i]];
+        std::vector<Output> values;
+        for (DWORD t = 0; t < numTimes; ++t) {
+            const Ticks at = ToTicks(times[t]);
+            const std::size_t k = LowerBound(item->history, at + 1);
+            if (k == 0) values.push_back(Output{at, kNoData, nullptr});
+            else values.push_back(Output{at, item->history[k - 1].quality, item->history[k - 1].value.Get()});
+        }
+        Fill(out[i], values);
+    }
+    *items = out;
+    return Finish("ReadAtTime", results, numItems, errors);
+}
+
+HRESULT HistorianServer::ReadModified(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, DWORD numItems,
+                                      OPCHANDLE* serverHandles, OPCHDA_MODIFIEDITEM** items, HRESULT** errors) {
+    journal_->Write("ReadModified start=" + TimeText(start) + " end=" + TimeText(end) + " numValues=" +
+                    std::to_string(numValues) + " handles=" + ListText(serverHandles, numItems));
+    bool startGiven = false, endGiven = false;
+    Ticks from = 0, to = 0;
+    if (FAILED(ResolveTime(start, startGiven, from)) || FAILED(ResolveTime(end, endGiven, to)) || !startGiven || !endGiven)
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* out = tools::CoTaskArray<OPCHDA_MODIFIEDITEM>(numItems);
+    auto* results = tools::CoTaskArray<HRESULT>(numItems);
+    for (DWORD i = 0; i < numItems; ++i) {
+        const Item* item = ItemOf(serverHandles[i]);
+        if (item == nullptr) {
+            results[i] = kInvalidHandle;
+            continue;
+        }
+        out[i].hClient = clientOfHandle_[serverHandles[i]];
+        std::vector<const EditRecord*> chosen;
+        for (const auto& edit : edits_[serverHandles[i] - 1])
+            if (edit.sample.time >= from && edit.sample.time < to && (numValues == 0 || chosen.size() < numValues))
+                chosen.push_back(&edit);
+        const std::size_t n = chosen.size();
+        OPCHDA_MODIFIEDITEM& m = out[i];
+        m.dwCount = static_cast<DWORD>(n);
+        m.pftTimeStamps = tools::CoTaskArray<FILETIME>(n);
+        m.pdwQualities = tools::CoTaskArray<DWORD>(n);
+        m.pvDataValues = tools::CoTaskArray<VARIANT>(n);
+        m.pftModificationTime = tools::CoTaskArray<FILETIME>(n);
+        m.pEditType = tools::CoTaskArray<OPCHDA_EDITTYPE>(n);
+        m.szUser = tools::CoTaskArray<LPWSTR>(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            m.pftTimeStamps[k] = ToFileTime(chosen[k]->sample.time);
+            m.pdwQualities[k] = chosen[k]->sample.quality;
+            VariantInit(&m.pvDataValues[k]);
+            VariantCopy(&m.pvDataValues[k], const_cast<VARIANT*>(chosen[k]->sample.value.Get()));
+            m.pftModificationTime[k] = ToFileTime(chosen[k]->modifiedAt);
+            m.pEditType[k] = chosen[k]->type;
+            m.szUser[k] = tools::CoTaskText(L"simulation");
+        }
+        if (n == 0) results[i] = kNoDataResult;
+    }
+    *items = out;
+    return Finish("ReadModified", results, numItems, errors);
+}
+
+HRESULT HistorianServer::ReadAttribute(OPCHDA_TIME* start, OPCHDA_TIME* end, OPCHANDLE serverHandle,
+                                       DWORD numAttributes, DWORD* attributeIds, OPCHDA_ATTRIBUTE** values,
+                                       HRESULT** errors) {
+    journal_->Write("ReadAttribute start=" + TimeText(start) + " end=" + TimeText(end) + " handle=" +
+                    std::to_string(serverHandle) + " attributes=" + ListText(attributeIds, numAttributes));
+    *values = nullptr;
+    *errors = nullptr;
+    bool startGiven = false, endGiven = false;
+    Ticks from = 0, to = 0;
+    if (FAILED(ResolveTime(start, startGiven, from)) || FAILED(ResolveTime(end, endGiven, to))) return E_INVALIDARG;
+    std::lock_guard<std::mutex> guard(lock_);
+    const Item* item = ItemOf(serverHandle);
+    if (item == nullptr) return kInvalidHandle;
+    auto* out = tools::CoTaskArray<OPCHDA_ATTRIBUTE>(numAttributes);
+    auto* results = tools::CoTaskArray<HRESULT>(numAttributes);
+    for (DWORD i = 0; i < numAttributes; ++i) {
+        OPCHDA_ATTRIBUTE& a = out[i];
+        a.hClient = clientOfHandle_[serverHandle];
+        a.dwAttributeID = attributeIds[i];
+        VARIANT value;
+        VariantInit(&value);
+        if (attributeIds[i] == kAttrDataType) {
+            V_VT(&value) = VT_I2;
+            V_I2(&value) = static_cast<SHORT>(item->type);
+        } else if (attributeIds[i] == kAttrDescription) {
+            V_VT(&value) = VT_BSTR;
+            V_BSTR(&value) = SysAllocString(item->description.c_str());
+        } else if (attributeIds[i] == kAttrItemId) {
+            V_VT(&value) = VT_BSTR;
+            V_BSTR(&value) = SysAllocString(item->id.c_str());
+        } else {
+            results[i] = kInvalidAttrId;
+            continue;
+        }
+        a.dwNumValues = 1;
+        a.ftTimeStamps = tools::CoTaskArray<FILETIME>(1);
+        a.ftTimeStamps[0] = ToFileTime(startGiven ? from : data_->loadedAt);
+        a.vAttributeValues = tools::CoTaskArray<VARIANT>(1);
+        a.vAttributeValues[0] = value;
+    }
+    *values = out;
+    return Finish("ReadAttribute", results, numAttributes, errors);
+}
+
+HRESULT HistorianServer::QueryCapabilities(OPCHDA_UPDATECAPABILITIES* capabilities) {
+    journal_->Write("QueryCapabilities");
+    *capabilities = static_cast<OPCHDA_UPDATECAPABILITIES>(OPCHDA_INSERTCAP | OPCHDA_REPLACECAP | OPCHDA_INSERTREPLACECAP |
+                                                           OPCHDA_DELETERAWCAP | OPCHDA_DELETEATTIMECAP);
+    return S_OK;
+}
+
+HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDLE* handles, FILETIME* times,
+                              VARIANT* values, DWORD* qualities, HRESULT** errors) {
+    std::ostringstream line;
+    line << call << " count=" << n << " handles=" << ListText(handles, n) << " times=[";
+    for (DWORD j = 0; j < n; ++j) line << (j ? "," : "") << ToTicks(times[j]);
+    line << "] values=[";
+    for (DWORD j = 0; j < n; ++j) line << (j ? "," : "") << VariantText(values[j]);
+    line << "] qualities=" << ListText(qualities, n);
+    journal_->Write(line.str());
+    *errors = nullptr;
+    if (const HRESULT failure = InjectedFailure(data_->options, call); FAILED(failure)) return failure;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* results = tools::CoTaskArray<HRESULT>(n);
+    for (DWORD j = 0; j < n; ++j) {
+        Item* item = ItemOf(handles[j]);
+        if (item == nullptr) {
+            results[j] = kInvalidHandle;
+            continue;
+        }
+        if (FAILED(item->writeError)) {
+            results[j] = item->writeError;
+            continue;
+        }
+        if (V_VT(&values[j]) == VT_EMPTY) {
+            results[j] = kInvalidDataType;
+            continue;
+        }
+        const Ticks t = ToTicks(times[j]);
+        std::vector<Sample>& h = item->history;
+        const std::size_t k = LowerBound(h, t);
+        const bool exists = k < h.size() && h[k].time == t;
+        if (kind == EditKind::Insert && exists) {
+            results[j] = kDataExists;
+            continue;
+        }
+        if (kind == EditKind::Replace && !exists) {
+            results[j] = kNoDataExists;
+            continue;
+        }
+        Sample sample{t, qualities[j], Variant()};
+        VariantCopy(sample.value.Get(), &values[j]);
+        edits_[handles[j] - 1].push_back(
+            {sample, NowTicks(), exists ? OPCHDA_REPLACE : OPCHDA_INSERT});
+        if (exists) h[k] = std::move(sample);
+        else h.insert(h.begin() + static_cast<std::ptrdiff_t>(k), std::move(sample));
+        if (kind == EditKind::InsertReplace) results[j] = exists ? kReplaced : kInserted;
+    }
+    return Finish(call, results, n, errors);
+}
+
+HRESULT HistorianServer::Insert(DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values, DWORD* qualities,
+                                HRESULT** errors) {
+    return Edit("Insert", EditKind::Insert, n, handles, times, values, qualities, errors);
+}
+
+HRESULT HistorianServer::Replace(DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values, DWORD* qualities,
+                                 HRESULT** errors) {
+    return Edit("Replace", EditKind::Replace, n, handles, times, values, qualities, errors);
+}
+
+HRESULT HistorianServer::InsertReplace(DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values,
+                                       DWORD* qualities, HRESULT** errors) {
+    return Edit("InsertReplace", EditKind::InsertReplace, n, handles, times, values, qualities, errors);
+}
+
+HRESULT HistorianServer::DeleteRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD n, OPCHANDLE* handles,
+                                   HRESULT** errors) {
+    journal_->Write("DeleteRaw start=" + TimeText(start) + " end=" + TimeText(end) + " handles=" + ListText(handles, n));
+    *errors = nullptr;
+    bool startGiven = false, endGiven = false;
+    Ticks from = 0, to = 0;
+    if (FAILED(ResolveTime(start, startGiven, from)) || FAILED(ResolveTime(end, endGiven, to)) || !startGiven || !endGiven)
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* results = tools::CoTaskArray<HRESULT>(n);
+    for (DWORD j = 0; j < n; ++j) {
+        Item* item = ItemOf(handles[j]);
+        if (item == nullptr) {
+            results[j] = kInvalidHandle;
+            continue;
+        }
+        auto& h = item->history;
+        const auto first = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, from));
+        const auto last = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, to));
+        if (first == last) results[j] = kNoDataExists;
+        h.erase(first, last);
+    }
+    return Finish("DeleteRaw", results, n, errors);
+}
+
+HRESULT HistorianServer::DeleteAtTime(DWORD n, OPCHANDLE* handles, FILETIME* times, HRESULT** errors) {
+    journal_->Write("DeleteAtTime handles=" + ListText(handles, n));
+    std::lock_guard<std::mutex> guard(lock_);
+    auto* results = tools::CoTaskArray<HRESULT>(n);
+    for (DWORD j = 0; j < n; ++j) {
+        Item* item = ItemOf(handles[j]);
+        if (item == nullptr) {
+            results[j] = kInvalidHandle;
+            continue;
+        }
+        auto& h = item->history;
+        const std::size_t k = LowerBound(h, ToTicks(times[j]));
+        if (k < h.size() && h[k].time == ToTicks(times[j])) h.erase(h.begin() + static_cast<std::ptrdiff_t>(k));
+        else results[j] = kNoDataExists;
+    }
+    return Finish("DeleteAtTime", results, n, errors);
+}
+
+} // namespace kesti::sim

@@ -1,0 +1,393 @@
+#include "SimData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include <oleauto.h>
+
+namespace kesti::sim {
+namespace {
+
+using nlohmann::json;
+
+constexpr DWORD kRawFlag = 0x00040000;
+
+// The place in the file, as a JSON pointer ("/branches/0/items/2/type").
+class Place {
+public:
+    Place(const std::string& file, std::string pointer) : file_(file), pointer_(std::move(pointer)) {}
+    Place operator/(const std::string& key) const { return Place(file_, pointer_ + "/" + key); }
+    Place operator/(std::size_t index) const { return Place(file_, pointer_ + "/" + std::to_string(index)); }
+    [[noreturn]] void Fail(const std::string& problem) const {
+        throw DataFileError(file_ + ": " + (pointer_.empty() ? "/" : pointer_) + ": " + problem);
+    }
+
+private:
+    const std::string& file_;
+    std::string pointer_;
+};
+
+std::wstring Wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(n), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], n, nullptr, nullptr);
+    return narrow;
+}
+
+const json* Member(const json& object, const char* key) {
+    const auto it = object.find(key);
+    return it != object.end() ? &*it : nullptr;
+}
+
+std::string Text(const json& value, const Place& place) {
+    if (!value.is_string()) place.Fail("expected a text");
+    return value.get<std::string>();
+}
+
+bool Flag(const json& object, const char* key, const Place& place, bool fallback = false) {
+    const json* value = Member(object, key);
+    if (value == nullptr) return fallback;
+    if (!value->is_boolean()) (place / key).Fail("expected true or false");
+    return value->get<bool>();
+}
+
+double Number(const json& value, const Place& place) {
+    if (!value.is_number()) place.Fail("expected a number");
+    return value.get<double>();
+}
+
+HRESULT ResultCode(const json& value, const Place& place) {
+    if (value.is_number_integer()) return static_cast<HRESULT>(value.get<std::int64_t>());
+    if (value.is_string()) {
+        const std::string text = value.get<std::string>();
+        char* end = nullptr;
+        const unsigned long long code = std::strtoull(text.c_str(), &end, 0);
+        if (end != text.c_str() && *end == '\0' && code <= 0xFFFFFFFFull) return static_cast<HRESULT>(code);
+    }
+    place.Fail("expected a result code such as \"0x80004005\"");
+}
+
+Ticks TimeValue(const json& value, const Place& place, Ticks now) {
+    const auto ticks = ParseTimeText(Text(value, place), now);
+    if (!ticks) place.Fail("not a time: \"" + value.get<std::string>() + "\" (use NOW-1H or 2024-01-01 00:00:00)");
+    return *ticks;
+}
+
+Ticks DurationValue(const json& value, const Place& place) {
+    if (value.is_number()) return static_cast<Ticks>(value.get<double>() * kTicksPerSecond);
+    const auto ticks = ParseDurationText(Text(value, place));
+    if (!ticks || *ticks <= 0) place.Fail("not a positive duration (use 1S, 500MS or a number of seconds)");
+    return *ticks;
+}
+
+const std::map<std::string, VARTYPE>& TypeNames() {
+    static const std::map<std::string, VARTYPE> names = {
+        {"VT_EMPTY", VT_EMPTY}, {"VT_R4", VT_R4}, {"VT_R8", VT_R8}, {"VT_I1", VT_I1}, {"VT_I2", VT_I2},
+        {"VT_I4", VT_I4}, {"VT_I8", VT_I8}, {"VT_UI1", VT_UI1}, {"VT_UI2", VT_UI2}, {"VT_UI4", VT_UI4},
+        {"VT_UI8", VT_UI8}, {"VT_BOOL", VT_BOOL}, {"VT_BSTR", VT_BSTR}, {"VT_DECIMAL", VT_DECIMAL},
+        {"VT_DATE", VT_DATE}, {"VT_ARRAY|VT_R4", VT_ARRAY | VT_R4}, {"VT_ARRAY|VT_R8", VT_ARRAY | VT_R8},
+        {"VT_ARRAY|VT_VARIANT", VT_ARRAY | VT_VARIANT}};
+    return names;
+}
+
+VARTYPE TypeValue(const json& value, const Place& place) {
+    const std::string name = Text(value, place);
+    const auto found = TypeNames().find(name);
+    if (found == TypeNames().end()) place.Fail("unknown type \"" + name + "\"");
+    return found->second;
+}
+
+DWORD QualityValue(const json& value, const Place& place) {
+    if (value.is_number_integer()) return static_cast<DWORD>(value.get<std::int64_t>());
+    const std::string name = Text(value, place);
+    if (name == "good") return 0xC0 | kRawFlag;
+    if (name == "uncertain") return 0x40 | kRawFlag;
+    if (name == "bad") return 0x00 | kRawFlag;
+    char* end = nullptr;
+    const unsigned long code = std::strtoul(name.c_str(), &end, 0);
+    if (end != name.c_str() && *end == '\0') return static_cast<DWORD>(code);
+    place.Fail("unknown quality \"" + name + "\" (good, uncertain, bad or a number)");
+}
+
+void ScalarInto(VARIANT& out, VARTYPE type, const json& value, const Place& place) {
+    VariantInit(&out);
+    if (type == VT_EMPTY || value.is_null()) return;
+    if (type == VT_BSTR) {
+        V_VT(&out) = VT_BSTR;
+        V_BSTR(&out) = SysAllocString(Wide(value.is_string() ? value.get<std::string>() : value.dump()).c_str());
+        return;
+    }
+    const double number = value.is_boolean() ? (value.get<bool>() ? 1.0 : 0.0) : Number(value, place);
+    V_VT(&out) = type;
+    switch (type) {
+    case VT_R4: V_R4(&out) = static_cast<float>(number); break;
+    case VT_R8: V_R8(&out) = number; break;
+    case VT_DATE: V_DATE(&out) = number; break;
+    case VT_I1: V_I1(&out) = static_cast<CHAR>(number); break;
+    case VT_I2: V_I2(&out) = static_cast<SHORT>(number); break;
+    case VT_I4: V_I4(&out) = static_cast<LONG>(number); break;
+    case VT_UI1: V_UI1(&out) = static_cast<BYTE>(number); break;
+    case VT_UI2: V_UI2(&out) = static_cast<USHORT>(number); break;
+    case VT_UI4: V_UI4(&out) = static_cast<ULONG>(number); break;
+    // 64-bit integers keep every digit the file gives.
+    case VT_I8: V_I8(&out) = value.is_number_integer() ? value.get<std::int64_t>() : static_cast<LONGLONG>(number); break;
+    case VT_UI8: V_UI8(&out) = value.is_number_unsigned() ? value.get<std::uint64_t>() : static_cast<ULONGLONG>(number); break;
+    case VT_BOOL: V_BOOL(&out) = number != 0 ? VARIANT_TRUE : VARIANT_FALSE; break;
+    case VT_DECIMAL:
+        VarDecFromR8(number, &V_DECIMAL(&out));
+        V_VT(&out) = VT_DECIMAL;
+        break;
+    default: place.Fail("values of this type cannot be given");
+    }
+}
+
+VARTYPE ElementTypeOfJson(const json& value) {
+    if (value.is_string()) return VT_BSTR;
+    if (value.is_boolean()) return VT_BOOL;
+    if (value.is_null()) return VT_EMPTY;
+    return VT_R8;
+}
+
+Variant ArrayValue(VARTYPE elementType, const json& value, LONG lowerBound, const Place& place) {
+    if (!value.is_array()) place.Fail("expected an array of values");
+    SAFEARRAYBOUND bound{static_cast<ULONG>(value.size()), lowerBound};
+    SAFEARRAY* array = SafeArrayCreate(elementType, 1, &bound);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        LONG index = lowerBound + static_cast<LONG>(i);
+        VARIANT element;
+        const VARTYPE type = elementType == VT_VARIANT ? ElementTypeOfJson(value[i]) : elementType;
+        ScalarInto(element, type, value[i], place / i);
+        if (elementType == VT_VARIANT) SafeArrayPutElement(array, &index, &element);
+        else if (elementType == VT_R4) SafeArrayPutElement(array, &index, &V_R4(&element));
+        else SafeArrayPutElement(array, &index, &V_R8(&element));
+        VariantClear(&element);
+    }
+    Variant result;
+    V_VT(result.Get()) = VT_ARRAY | elementType;
+    V_ARRAY(result.Get()) = array;
+    return result;
+}
+
+Variant ValueOf(VARTYPE type, const json& value, LONG lowerBound, const Place& place) {
+    if (type & VT_ARRAY) return ArrayValue(type & ~VT_ARRAY, value, lowerBound, place);
+    Variant result;
+    ScalarInto(*result.Get(), type, value, place);
+    return result;
+}
+
+void ReadValues(const json& values, Item& item, LONG lowerBound, const Place& place, Ticks now) {
+    if (!values.is_array()) place.Fail("expected a list of values");
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Place at = place / i;
+        const json& v = values[i];
+        if (!v.is_object()) at.Fail("expected an object with time, value and quality");
+        const json* time = Member(v, "time");
+        if (time == nullptr) at.Fail("a value needs a \"time\"");
+        const json* type = Member(v, "type");
+        const VARTYPE vt = type != nullptr ? TypeValue(*type, at / "type") : item.type;
+        const json* value = Member(v, "value");
+        const json* quality = Member(v, "quality");
+        item.history.push_back(Sample{TimeValue(*time, at / "time", now),
+                                      quality != nullptr ? QualityValue(*quality, at / "quality") : 0xC0 | kRawFlag,
+                                      ValueOf(vt, value != nullptr ? *value : json(), lowerBound, at / "value")});
+    }
+}
+
+void Generate(const json& g, Item& item, const Place& place, Ticks now) {
+    if (!g.is_object()) place.Fail("expected an object");
+    const std::string kind = Text(g.value("kind", json("sine")), place / "kind");
+    const json* start = Member(g, "start");
+    const json* interval = Member(g, "interval");
+    const json* count = Member(g, "count");
+    if (start == nullptr || interval == nullptr || count == nullptr)
+        place.Fail("a generated series needs \"start\", \"interval\" and \"count\"");
+    const Ticks first = TimeValue(*start, place / "start", now);
+    const Ticks step = DurationValue(*interval, place / "interval");
+    const double n = Number(*count, place / "count");
+    if (n < 0 || n > 50000000) (place / "count").Fail("between 0 and 50000000 values");
+    const double amplitude = g.value("amplitude", 1.0), offset = g.value("offset", 0.0);
+    const double period = g.value("period", 60.0), stepSize = g.value("step", 1.0);
+    if (kind != "sine" && kind != "ramp" && kind != "step") (place / "kind").Fail("sine, ramp or step");
+    item.history.reserve(item.history.size() + static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        const double seconds = static_cast<double>(i) * static_cast<double>(step) / kTicksPerSecond;
+        double value = offset;
+        if (kind == "sine") value += amplitude * std::sin(2 * 3.14159265358979323846 * seconds / period);
+        else if (kind == "ramp") value += stepSize * static_cast<double>(i);
+        else value += stepSize * std::floor(seconds / period);
+        Sample sample{first + static_cast<Ticks>(i) * step, 0xC0 | kRawFlag, Variant()};
+        ScalarInto(*sample.value.Get(), (item.type & VT_ARRAY) ? static_cast<VARTYPE>(VT_R8) : item.type, json(value), place);
+        item.history.push_back(std::move(sample));
+    }
+}
+
+// Sorted by time; a later value at the same time replaces an earlier one.
+void SortHistory(std::vector<Sample>& history) {
+    std::stable_sort(history.begin(), history.end(), [](const Sample& a, const Sample& b) { return a.time < b.time; });
+    std::vector<Sample> unique;
+    unique.reserve(history.size());
+    for (Sample& s : history) {
+        if (!unique.empty() && unique.back().time == s.time) unique.back() = std::move(s);
+        else unique.push_back(std::move(s));
+    }
+    history.swap(unique);
+}
+
+class Loader {
+public:
+    Loader(SimData& data, const std::string& file) : data_(data), file_(file) {}
+
+    void Load(const json& document) {
+        const Place top(file_, "");
+        if (!document.is_object()) top.Fail("the data file holds one JSON object");
+        if (const json* server = Member(document, "server")) ReadServer(*server, top / "server");
+        ReadBranchContents(document, data_.root, top);
+    }
+
+private:
+    void ReadServer(const json& s, const Place& place) {
+        if (!s.is_object()) place.Fail("expected an object");
+        ServerOptions& o = data_.options;
+        if (const json* v = Member(s, "maxValuesPerCall")) o.maxValuesPerCall = static_cast<DWORD>(Number(*v, place / "maxValuesPerCall"));
+        o.qualifiedBrowseNames = Flag(s, "qualifiedBrowseNames", place, true);
+        o.directAcceptsNames = Flag(s, "directAcceptsNames", place, false);
+        if (const json* v = Member(s, "missingInterfaces"))
+            for (std::size_t i = 0; i < v->size(); ++i) o.missingInterfaces.insert(Text((*v)[i], place / "missingInterfaces" / i));
+        if (const json* v = Member(s, "failCalls"))
+            for (auto it = v->begin(); it != v->end(); ++it) o.failCalls[it.key()] = ResultCode(it.value(), place / "failCalls" / it.key());
+        if (const json* v = Member(s, "sFalseWithoutErrors"))
+            for (std::size_t i = 0; i < v->size(); ++i) o.sFalseWithoutErrors.insert(Text((*v)[i], place / "sFalseWithoutErrors" / i));
+        if (const json* v = Member(s, "delayMs"))
+            for (auto it = v->begin(); it != v->end(); ++it)
+                o.delayMs[it.key()] = static_cast<DWORD>(Number(it.value(), place / "delayMs" / it.key()));
+        if (const json* v = Member(s, "maxIntervalSeconds"))
+            o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
+        if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));
+    }
+
+    void ReadBranchContents(const json& object, Branch& branch, const Place& place) {
+        if (const json* branches = Member(object, "branches")) {
+            if (!branches->is_array()) (place / "branches").Fail("expected a list of branches");
+            for (std::size_t i = 0; i < branches->size(); ++i) ReadBranch((*branches)[i], branch, place / "branches" / i);
+        }
+        if (const json* items = Member(object, "items")) {
+            if (!items->is_array()) (place / "items").Fail("expected a list of items");
+            for (std::size_t i = 0; i < items->size(); ++i) ReadItem((*items)[i], branch, place / "items" / i);
+        }
+    }
+
+    void ReadBranch(const json& b, Branch& parent, const Place& place) {
+        if (!b.is_object()) place.Fail("expected an object");
+        auto branch = std::make_unique<Branch>();
+        branch->parent = &parent;
+        if (const json* link = Member(b, "link")) {
+            branch->linkTarget = Wide(Text(*link, place / "link"));
+            branch->name = branch->linkTarget;
+            parent.branches.push_back(std::move(branch));
+            return;
+        }
+        const json* name = Member(b, "name");
+        if (name == nullptr) place.Fail("a branch needs a \"name\"");
+        branch->name = Wide(Text(*name, place / "name"));
+        const json* id = Member(b, "id");
+        branch->id = id != nullptr ? Wide(Text(*id, place / "id"))
+                                   : (parent.id.empty() ? branch->name : parent.id + L"." + branch->name);
+        if (data_.branchById.count(branch->id)) (place / "id").Fail("a second branch with the id \"" + Narrow(branch->id) + "\"");
+        branch->noDirect = Flag(b, "noDirect", place);
+        branch->itemIdFails = Flag(b, "itemIdFails", place);
+        if (const json* v = Member(b, "enumFails")) branch->enumFails = ResultCode(*v, place / "enumFails");
+        if (const json* v = Member(b, "enumFailsAfter")) branch->enumFailsAfter = static_cast<unsigned>(Number(*v, place / "enumFailsAfter"));
+        data_.branchById[branch->id] = branch.get();
+        ReadBranchContents(b, *branch, place);
+        parent.branches.push_back(std::move(branch));
+    }
+
+    void ReadItem(const json& object, Branch& parent, const Place& place) {
+        if (!object.is_object()) place.Fail("expected an object");
+        Item item;
+        const json* name = Member(object, "name");
+        if (name == nullptr) place.Fail("an item needs a \"name\"");
+        item.name = Wide(Text(*name, place / "name"));
+        const json* id = Member(object, "id");
+        item.id = id != nullptr ? Wide(Text(*id, place / "id")) : (parent.id.empty() ? item.name : parent.id + L"." + item.name);
+        if (data_.itemById.count(item.id)) (place / "id").Fail("a second item with the id \"" + Narrow(item.id) + "\"");
+        if (const json* type = Member(object, "type")) item.type = TypeValue(*type, place / "type");
+        if (const json* d = Member(object, "description")) item.description = Wide(Text(*d, place / "description"));
+        const LONG lowerBound = static_cast<LONG>(object.value("lowerBound", 0));
+        if (const json* values = Member(object, "values")) ReadValues(*values, item, lowerBound, place / "values", data_.loadedAt);
+        if (const json* g = Member(object, "generate")) Generate(*g, item, place / "generate", data_.loadedAt);
+        SortHistory(item.history);
+        if (const json* v = Member(object, "handleError")) item.handleError = ResultCode(*v, place / "handleError");
+        if (const json* v = Member(object, "handleValue")) item.handleValue = static_cast<DWORD>(Number(*v, place / "handleValue"));
+        if (const json* v = Member(object, "readError")) item.readError = ResultCode(*v, place / "readError");
+        if (const json* v = Member(object, "writeError")) item.writeError = ResultCode(*v, place / "writeError");
+        if (const json* v = Member(object, "releaseError")) item.releaseError = ResultCode(*v, place / "releaseError");
+        item.itemIdFails = Flag(object, "itemIdFails", place);
+        data_.itemById[item.id] = data_.items.size();
+        parent.items.push_back(data_.items.size());
+        data_.items.push_back(std::move(item));
+    }
+
+    SimData& data_;
+    const std::string& file_;
+};
+
+// "line 3, column 7" of a byte offset.
+std::string LineAndColumn(const std::string& text, std::size_t offset) {
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') ++line, column = 1;
+        else ++column;
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+} // namespace
+
+std::unique_ptr<SimData> LoadSimData(const std::wstring& path) {
+    const std::string file = Narrow(path);
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in) throw DataFileError(file + ": cannot be opened");
+    std::ostringstream content;
+    content << in.rdbuf();
+    const std::string text = content.str();
+    json document;
+    try {
+        document = json::parse(text, nullptr, true, true);
+    } catch (const json::parse_error& e) {
+        throw DataFileError(file + ": " + LineAndColumn(text, e.byte > 0 ? e.byte - 1 : 0) + ": not valid JSON (" +
+                            e.what() + ")");
+    }
+    auto data = std::make_unique<SimData>();
+    data->loadedAt = NowTicks();
+    try {
+        Loader(*data, file).Load(document);
+    } catch (const json::exception& e) {
+        throw DataFileError(file + ": " + e.what());
+    }
+    // Links must lead somewhere.
+    std::vector<const Branch*> pending{&data->root};
+    while (!pending.empty()) {
+        const Branch* b = pending.back();
+        pending.pop_back();
+        for (const auto& child : b->branches) {
+            if (!child->linkTarget.empty() && !data->branchById.count(child->linkTarget))
+                throw DataFileError(file + ": the link \"" + Narrow(child->linkTarget) + "\" leads to no branch");
+            pending.push_back(child.get());
+        }
+    }
+    return data;
+}
+
+} // namespace kesti::sim

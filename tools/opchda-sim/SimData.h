@@ -1,0 +1,107 @@
+#pragma once
+// The simulation server's address space and history, loaded from a JSON data file.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <oaidl.h>
+
+#include "RelativeTime.h"
+
+namespace kesti::sim {
+
+// A VARIANT held by value: copies are deep, the value is cleared with its owner.
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    Variant(const Variant& other) : Variant() { VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)); }
+    Variant& operator=(const Variant& other) {
+        if (this != &other) VariantCopy(&value_, const_cast<VARIANT*>(&other.value_));
+        return *this;
+    }
+    Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            VariantClear(&value_);
+            value_ = other.value_;
+            VariantInit(&other.value_);
+        }
+        return *this;
+    }
+    ~Variant() { VariantClear(&value_); }
+
+    VARIANT* Get() { return &value_; }
+    const VARIANT* Get() const { return &value_; }
+
+private:
+    VARIANT value_;
+};
+
+struct Sample {
+    Ticks time;
+    DWORD quality;
+    Variant value;
+};
+
+struct Item {
+    std::wstring name;
+    std::wstring id;
+    VARTYPE type = VT_R8;
+    std::wstring description;
+    std::vector<Sample> history; // ascending by time, one value per time
+    // Faults of this item.
+    HRESULT handleError = S_OK;
+    DWORD handleValue = 0; // the handle given with a handle error
+    HRESULT readError = S_OK;
+    HRESULT writeError = S_OK;
+    HRESULT releaseError = S_OK;
+    bool itemIdFails = false;
+};
+
+struct Branch {
+    std::wstring name;
+    std::wstring id;
+    std::wstring linkTarget;   // non-empty: only a name that leads to the branch of this id
+    std::vector<std::unique_ptr<Branch>> branches;
+    std::vector<std::size_t> items; // indices into SimData::items
+    bool noDirect = false;     // ChangeBrowsePosition(DIRECT) to it fails
+    bool itemIdFails = false;  // GetItemID of its name fails
+    HRESULT enumFails = S_OK;  // IEnumString::Next fails ...
+    unsigned enumFailsAfter = 0; // ... after this many names
+    const Branch* parent = nullptr;
+};
+
+struct ServerOptions {
+    DWORD maxValuesPerCall = 0; // 0: no limit
+    bool qualifiedBrowseNames = true;
+    bool directAcceptsNames = false;
+    std::set<std::string> missingInterfaces;
+    std::map<std::string, HRESULT> failCalls;
+    std::set<std::string> sFalseWithoutErrors;
+    std::map<std::string, DWORD> delayMs;
+    Ticks maxInterval = 0; // 0: no limit; a longer ReadRaw interval gives E_OUTOFMEMORY
+    std::wstring vendorInfo = L"OpcHDAKesti simulation server";
+};
+
+struct SimData {
+    ServerOptions options;
+    Branch root;
+    std::vector<Item> items;
+    std::map<std::wstring, std::size_t> itemById;
+    std::map<std::wstring, const Branch*> branchById;
+    Ticks loadedAt = 0;
+};
+
+// A data file that cannot be used: the message names the file, the place and the problem.
+class DataFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::unique_ptr<SimData> LoadSimData(const std::wstring& path);
+
+} // namespace kesti::sim
