@@ -22,11 +22,12 @@ HRESULT StringEnumerator::QueryInterface(REFIID riid, void** object) {
 HRESULT StringEnumerator::Next(ULONG count, LPOLESTR* names, ULONG* fetched) {
     journal_.Write("Next count=" + std::to_string(count));
     if (names == nullptr) return E_POINTER;
-    std::size_t available = names_.size() - next_;
-    if (FAILED(failure_)) {
-        if (next_ >= failAfter_) return failure_;
-        available = std::min<std::size_t>(available, failAfter_ - next_);
+    // A failing enumerator fails the first call that would go past its limit.
+    if (FAILED(failure_) && next_ + count > failAfter_) {
+        if (fetched != nullptr) *fetched = 0;
+        return failure_;
     }
+    const std::size_t available = names_.size() - next_;
     const ULONG n = static_cast<ULONG>(std::min<std::size_t>(count, available));
     for (ULONG i = 0; i < n; ++i) names[i] = tools::CoTaskText(names_[next_ + i]);
     next_ += n;
