@@ -11,6 +11,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "common/Files.h"
 #include "common/KestiLibrary.h"
 
 namespace kesti::test {
@@ -21,27 +22,11 @@ inline std::string MachineDataFolder() {
     return std::string(path) + "\\Norvane\\Kesti";
 }
 
-inline void EmptyFolder(const std::string& folder) {
-    std::string list = folder;
-    list.append(2, '\0');
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = list.c_str();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&operation);
-}
-
-inline std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 class DllTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EmptyFolder(MachineDataFolder());
+        RemoveTree(MachineDataFolder());
         dll_ = std::make_unique<host::KestiLibrary>(host::KestiLibrary::BesideThisProgram());
     }
     void TearDown() override { dll_.reset(); }

@@ -10,6 +10,7 @@
 
 #include "common/SimulationServer.h"
 #include "opchda.h"
+#include "opchda/OpcHdaConstants.h"
 #include "platform/ComMemory.h"
 
 namespace kesti::test {
@@ -17,15 +18,7 @@ namespace kesti::test {
 using platform::ComPtr;
 using platform::UniqueCoTaskMem;
 
-constexpr HRESULT kMoreData = static_cast<HRESULT>(0x40041003);
-constexpr HRESULT kNoDataResult = static_cast<HRESULT>(0x40041002);
-constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);
-constexpr HRESULT kInserted = static_cast<HRESULT>(0x4004100E);
-constexpr HRESULT kReplaced = static_cast<HRESULT>(0x4004100F);
-constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
-constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
-constexpr HRESULT kDataExists = static_cast<HRESULT>(0xC004100B);
-constexpr DWORD kNoBound = 0x00100000;
+using namespace opc;
 
 
 

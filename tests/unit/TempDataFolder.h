@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/Files.h"
 #include "config/Log.h"
 #include "platform/Seams.h"
 
@@ -24,24 +25,6 @@ inline std::string UniqueTempFolder() {
     return name.str();
 }
 
-inline void RemoveTree(const std::string& folder) {
-    std::string list = folder;
-    list.append(2, '\0'); // SHFileOperation wants a double-terminated list
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = list.c_str();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&operation);
-}
-
-inline std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class TempDataFolderTest : public ::testing::Test {
 protected:

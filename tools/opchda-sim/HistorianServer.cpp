@@ -5,25 +5,12 @@
 
 #include "SimBrowser.h"
 #include "SimText.h"
+#include "opchda/OpcHdaConstants.h"
 
 namespace kesti::sim {
 namespace {
 
-constexpr DWORD kNoBound = 0x00100000;
-constexpr DWORD kNoData = 0x00200000;
-constexpr DWORD kRawFlag = 0x00040000;
-constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);
-constexpr HRESULT kNoDataResult = static_cast<HRESULT>(0x40041002);
-constexpr HRESULT kMoreData = static_cast<HRESULT>(0x40041003);
-constexpr HRESULT kInvalidAggregate = static_cast<HRESULT>(0xC0041004);
-constexpr HRESULT kInvalidDataType = static_cast<HRESULT>(0xC004100A);
-constexpr HRESULT kDataExists = static_cast<HRESULT>(0xC004100B);
-constexpr HRESULT kInvalidAttrId = static_cast<HRESULT>(0xC004100C);
-constexpr HRESULT kNoDataExists = static_cast<HRESULT>(0xC004100D);
-constexpr HRESULT kInserted = static_cast<HRESULT>(0x4004100E);
-constexpr HRESULT kReplaced = static_cast<HRESULT>(0x4004100F);
-constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
-constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
+using namespace opc;
 
 // Item attributes of the standard that the simulation knows.
 constexpr DWORD kAttrDataType = 0x01;
@@ -112,6 +99,13 @@ std::vector<Output> SelectRaw(const std::vector<Sample>& h, const RawRequest& r,
     return out;
 }
 
+// The value held at `at` (the last one at or before it), stamped with `stamp`.
+Output HeldAt(const std::vector<Sample>& h, Ticks at, Ticks stamp) {
+    const std::size_t k = LowerBound(h, at + 1);
+    if (k == 0) return Output{stamp, kNoData, nullptr};
+    return Output{stamp, h[k - 1].quality, h[k - 1].value.Get()};
+}
+
 bool HasRealValue(const std::vector<Output>& values) {
     return std::any_of(values.begin(), values.end(), [](const Output& o) { return o.value != nullptr; });
 }
@@ -157,6 +151,20 @@ std::string VariantText(const VARIANT& v) {
 }
 
 } // namespace
+
+template <class Out, class PerItem>
+void HistorianServer::ForEachItem(DWORD count, const OPCHANDLE* handles, Out* out, HRESULT* results, PerItem perItem) {
+    for (DWORD i = 0; i < count; ++i) {
+        const Item* item = ItemOf(handles[i]);
+        if (item == nullptr) {
+            results[i] = kInvalidHandle;
+            continue;
+        }
+        const auto client = clientOfHandle_.find(handles[i]);
+        out[i].hClient = client != clientOfHandle_.end() ? client->second : 0;
+        results[i] = perItem(*item, out[i], i);
+    }
+}
 
 HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal)
     : data_(std::move(data)), journal_(std::move(journal)) {}
@@ -336,7 +344,7 @@ HRESULT HistorianServer::CreateBrowse(DWORD count, DWORD* attributeIds, OPCHDA_O
     *browser = nullptr;
     *errors = tools::CoTaskArray<HRESULT>(count);
     if (const HRESULT failure = InjectedFailure(data_->options, "CreateBrowse"); FAILED(failure)) return failure;
-    for (DWORD i = 0; i < count; ++i) (*errors)[i] = static_cast<HRESULT>(0x80041007); // OPC_W_NOFILTER
+    for (DWORD i = 0; i < count; ++i) (*errors)[i] = kNoFilter;
     *browser = new SimBrowser(data_, journal_);
     return count > 0 ? S_FALSE : S_OK;
 }
@@ -367,26 +375,14 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     std::lock_guard<std::mutex> guard(lock_);
     auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
-    for (DWORD i = 0; i < numItems; ++i) {
-        const Item* item = ItemOf(serverHandles[i]);
-        if (item == nullptr) {
-            results[i] = kInvalidHandle;
-            continue;
-        }
-        out[i].hClient = clientOfHandle_.count(serverHandles[i]) ? clientOfHandle_[serverHandles[i]] : 0;
-        if (FAILED(item->readError)) {
-            results[i] = item->readError;
-            continue;
-        }
+    ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD) {
+        if (FAILED(item.readError)) return item.readError;
         bool more = false;
-        const std::vector<Output> values = SelectRaw(item->history, request, more);
-        if (!HasRealValue(values)) {
-            results[i] = kNoDataResult;
-            continue;
-        }
-        Fill(out[i], values);
-        results[i] = more ? kMoreData : S_OK;
-    }
+        const std::vector<Output> values = SelectRaw(item.history, request, more);
+        if (!HasRealValue(values)) return kNoDataResult;
+        Fill(result, values);
+        return more ? kMoreData : S_OK;
+    });
     *items = out;
     return Finish("ReadRaw", results, numItems, errors);
 }
@@ -408,28 +404,17 @@ HRESULT HistorianServer::ReadProcessed(OPCHDA_TIME* start, OPCHDA_TIME* end, FIL
     std::lock_guard<std::mutex> guard(lock_);
     auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
-    for (DWORD i = 0; i < numItems; ++i) {
-        const Item* item = ItemOf(serverHandles[i]);
-        if (item == nullptr) {
-            results[i] = kInvalidHandle;
-            continue;
-        }
-        out[i].hClient = clientOfHandle_[serverHandles[i]];
-        out[i].haAggregate = aggregates[i];
-        if (aggregates[i] != OPCHDA_START && aggregates[i] != OPCHDA_END) {
-            results[i] = kInvalidAggregate;
-            continue;
-        }
+    ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD i) {
+        result.haAggregate = aggregates[i];
+        if (aggregates[i] != OPCHDA_START && aggregates[i] != OPCHDA_END) return kInvalidAggregate;
         std::vector<Output> values;
         for (Ticks t = from; t < to || (t == from && from == to); t += interval) {
-            const Ticks at = aggregates[i] == OPCHDA_START ? t : std::min(t + interval, to);
-            const std::size_t k = LowerBound(item->history, at + 1); // samples at or before `at`
-            if (k == 0) values.push_back(Output{t, kNoData, nullptr});
-            else values.push_back(Output{t, item->history[k - 1].quality, item->history[k - 1].value.Get()});
+            values.push_back(HeldAt(item.history, aggregates[i] == OPCHDA_START ? t : std::min(t + interval, to), t));
             if (interval <= 0) break;
         }
-        Fill(out[i], values);
-    }
+        Fill(result, values);
+        return S_OK;
+    });
     *items = out;
     return Finish("ReadProcessed", results, numItems, errors);
 }
@@ -444,22 +429,12 @@ HRESULT HistorianServer::ReadAtTime(DWORD numTimes, FILETIME* times, DWORD numIt
     std::lock_guard<std::mutex> guard(lock_);
     auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
-    for (DWORD i = 0; i < numItems; ++i) {
-        const Item* item = ItemOf(serverHandles[i]);
-        if (item == nullptr) {
-            results[i] = kInvalidHandle;
-            continue;
-        }
-        out[i].hClient = clientOfHandle_[serverHandles[i]];
+    ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD) {
         std::vector<Output> values;
-        for (DWORD t = 0; t < numTimes; ++t) {
-            const Ticks at = ToTicks(times[t]);
-            const std::size_t k = LowerBound(item->history, at + 1);
-            if (k == 0) values.push_back(Output{at, kNoData, nullptr});
-            else values.push_back(Output{at, item->history[k - 1].quality, item->history[k - 1].value.Get()});
-        }
-        Fill(out[i], values);
-    }
+        for (DWORD t = 0; t < numTimes; ++t) values.push_back(HeldAt(item.history, ToTicks(times[t]), ToTicks(times[t])));
+        Fill(result, values);
+        return S_OK;
+    });
     *items = out;
     return Finish("ReadAtTime", results, numItems, errors);
 }
@@ -475,19 +450,12 @@ HRESULT HistorianServer::ReadModified(OPCHDA_TIME* start, OPCHDA_TIME* end, DWOR
     std::lock_guard<std::mutex> guard(lock_);
     auto* out = tools::CoTaskArray<OPCHDA_MODIFIEDITEM>(numItems);
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
-    for (DWORD i = 0; i < numItems; ++i) {
-        const Item* item = ItemOf(serverHandles[i]);
-        if (item == nullptr) {
-            results[i] = kInvalidHandle;
-            continue;
-        }
-        out[i].hClient = clientOfHandle_[serverHandles[i]];
+    ForEachItem(numItems, serverHandles, out, results, [&](const Item&, OPCHDA_MODIFIEDITEM& m, DWORD i) {
         std::vector<const EditRecord*> chosen;
         for (const auto& edit : edits_[serverHandles[i] - 1])
             if (edit.sample.time >= from && edit.sample.time < to && (numValues == 0 || chosen.size() < numValues))
                 chosen.push_back(&edit);
         const std::size_t n = chosen.size();
-        OPCHDA_MODIFIEDITEM& m = out[i];
         m.dwCount = static_cast<DWORD>(n);
         m.pftTimeStamps = tools::CoTaskArray<FILETIME>(n);
         m.pdwQualities = tools::CoTaskArray<DWORD>(n);
@@ -504,8 +472,8 @@ HRESULT HistorianServer::ReadModified(OPCHDA_TIME* start, OPCHDA_TIME* end, DWOR
             m.pEditType[k] = chosen[k]->type;
             m.szUser[k] = tools::CoTaskText(L"simulation");
         }
-        if (n == 0) results[i] = kNoDataResult;
-    }
+        return n == 0 ? kNoDataResult : S_OK;
+    });
     *items = out;
     return Finish("ReadModified", results, numItems, errors);
 }

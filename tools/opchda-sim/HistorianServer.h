@@ -75,6 +75,10 @@ private:
     };
 
     Item* ItemOf(OPCHANDLE handle);
+    // Calls perItem(item, output, i) for every known handle; unknown ones get
+    // OPC_E_INVALIDHANDLE. The output's client handle is filled in first.
+    template <class Out, class PerItem>
+    void ForEachItem(DWORD count, const OPCHANDLE* handles, Out* out, HRESULT* results, PerItem perItem);
     HRESULT Edit(const char* call, EditKind kind, DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values,
                  DWORD* qualities, HRESULT** errors);
     HRESULT ResolveTime(OPCHDA_TIME* time, bool& given, Ticks& ticks) const;

@@ -9,12 +9,14 @@
 
 #include <oleauto.h>
 
+#include "opchda/OpcHdaConstants.h"
+
 namespace kesti::sim {
 namespace {
 
 using nlohmann::json;
 
-constexpr DWORD kRawFlag = 0x00040000;
+constexpr DWORD kRawFlag = opc::kRaw;
 
 // The place in the file, as a JSON pointer ("/branches/0/items/2/type").
 class Place {

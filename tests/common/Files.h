@@ -1,0 +1,31 @@
+#pragma once
+// Files and folders of a test: removing a folder tree and reading a file's bytes.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace kesti::test {
+
+inline void RemoveTree(const std::string& folder) {
+    std::string list = folder;
+    list.append(2, '\0'); // SHFileOperation wants a double-terminated list
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = list.c_str();
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&operation);
+}
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace kesti::test
