@@ -18,8 +18,9 @@ extern "C" {
 
 KestiResult KESTI_CALL kesti2_connectionOpen(void* host, ConnectionHandle* connection) {
     if (host == nullptr || connection == nullptr) return ResultInvalidArgument;
-    return LoggingGuard("kesti2_connectionOpen", []() -> KestiResult {
-        throw Exception("Connections to OPC HDA servers are not available in this build.");
+    return LoggingGuard("kesti2_connectionOpen", [&] {
+        *connection = ToHandle(SourceConnection::Open().release());
+        return ResultOk;
     });
 }
 

@@ -10,15 +10,15 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-TEST_F(DllTest, AFailedOpenWritesOneErrorRecordIntoACreatedDataFolderAndStoresNothing) {
+TEST_F(DllTest, AnOpenWithoutConfigurationCannotLoadAServerAndStoresNothing) {
     int host = 0;
     ConnectionHandle connection = reinterpret_cast<ConnectionHandle>(0x1);
     EXPECT_EQ(Dll().kesti2_connectionOpen(&host, &connection), ResultFailed);
     EXPECT_EQ(connection, reinterpret_cast<ConnectionHandle>(0x1));
-    const std::string log = ReadLog("KestiLog.log");
-    EXPECT_EQ(Count(log, "[Error]"), 1u) << log;
-    EXPECT_EQ(Count(log, "] ["), 2u) << "exactly one record";
-    EXPECT_NE(log.find("kesti2_connectionOpen: Operation failed ("), std::string::npos);
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Count(log, "Operation failed"), 1u) << log;
+    EXPECT_NE(log.find("[Error]\r\nkesti2_connectionOpen: Operation failed (Could not load server.).\r\n"),
+              std::string::npos) << log;
 }
 
 TEST_F(DllTest, ArgumentFailuresWriteNoRecord) {
@@ -40,6 +40,7 @@ TEST_F(DllTest, AShortFormFailsUnderTheNameOfItsExForm) {
     EXPECT_EQ(values, nullptr);
     const std::string log = ReadLog("KestiLog.log");
     EXPECT_NE(log.find("kesti2_connectionReadHistoricalDataEx: Operation failed ("), std::string::npos) << log;
+    EXPECT_EQ(Count(log, "] ["), 2u) << "exactly one record";
 }
 
 TEST_F(DllTest, HugeVectorIsRefusedWithoutEndingTheHost) {

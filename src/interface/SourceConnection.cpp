@@ -1,0 +1,25 @@
+#include "interface/SourceConnection.h"
+
+#include "config/Exception.h"
+#include "model/TreeBuilder.h"
+
+namespace kesti {
+
+SourceConnection::~SourceConnection() {
+    nodes_.clear(); // the tree goes first, then the proxy disconnects
+    proxy_.reset();
+}
+
+std::unique_ptr<SourceConnection> SourceConnection::Open() {
+    auto connection = std::make_unique<SourceConnection>();
+    connection->configuration_ = ReadConfiguration();
+    const Configuration& c = connection->configuration_;
+    connection->proxy_ = std::make_unique<OpcHdaProxy>();
+    connection->proxy_->SetConnection(c.credentials.userName, c.credentials.password, c.credentials.domain, c.url);
+    if (!connection->proxy_->Connect()) throw Exception("Could not load server.");
+    connection->proxy_->SetUseNullTimeValues(c.useNullTimeValues);
+    connection->AddNode(BuildTopNode(*connection));
+    return connection;
+}
+
+} // namespace kesti

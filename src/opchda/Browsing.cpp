@@ -1,0 +1,192 @@
+#include "opchda/Browsing.h"
+
+#include <algorithm>
+
+#include <boost/format.hpp>
+
+#include "config/Exception.h"
+#include "config/Log.h"
+#include "discovery/ServerEnumeration.h"
+#include "opchda/ResultText.h"
+#include "opchda/TextConversion.h"
+#include "platform/ComMemory.h"
+
+namespace kesti {
+namespace {
+
+using platform::ComPtr;
+using platform::UniqueCoTaskMem;
+
+constexpr ULONG kBatch = 100;
+
+void LogFailure(const char* pattern, HRESULT result) {
+    LogMessage(LogError, (boost::format(pattern) % HResultText(result)).str());
+}
+
+// Names of one batch, freed whatever happens.
+struct NameBatch {
+    LPOLESTR names[kBatch] = {};
+    ULONG fetched = 0;
+    ~NameBatch() {
+        for (ULONG i = 0; i < fetched && i < kBatch; ++i) CoTaskMemFree(names[i]);
+    }
+};
+
+BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
+    BrowseRecord record;
+    record.browseName = Utf8FromWide(name);
+    UniqueCoTaskMem<wchar_t> itemId;
+    const HRESULT result = browser.GetItemID(name, itemId.Put());
+    if (FAILED(result)) LogFailure("IOPCHDA_Browser::GetItemID failed: %1%", result); // the name stays, without id
+    else record.itemId = Utf8FromWide(itemId.Get());
+    return record;
+}
+
+// Reads one batch; false when the walk ends after it (a failure, the end, or nothing fetched).
+bool NextBatch(IEnumString& names, NameBatch& batch) {
+    const HRESULT result = names.Next(kBatch, batch.names, &batch.fetched);
+    if (FAILED(result)) {
+        batch.fetched = 0;
+        LogFailure("IEnumString::Next failed: %1%", result);
+        return false;
+    }
+    batch.fetched = std::min(batch.fetched, kBatch);
+    return result == S_OK && batch.fetched > 0;
+}
+
+HRESULT SetPosition(IOPCHDA_Browser& browser, const std::string& position) {
+    const std::wstring wide = WideFromUtf8(position);
+    return browser.ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str());
+}
+
+void Apply(const DcomIdentity* identity, IUnknown* proxy) {
+    if (identity != nullptr) identity->ApplyTo(proxy);
+}
+
+void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent, const std::string& position,
+          std::int64_t& idCounter, const DcomIdentity* identity, std::vector<std::string>& ancestors);
+
+// The enumerator of the branches at a position; null when the branch has none or cannot be
+// entered (then the flat listing must work, or the whole walk fails).
+ComPtr<IEnumString> BranchesAt(IOPCHDA_Browser& browser, const std::string& position, const DcomIdentity* identity) {
+    ComPtr<IEnumString> names;
+    HRESULT result = SetPosition(browser, position);
+    if (SUCCEEDED(result)) result = browser.GetEnum(OPCHDA_BRANCH, names.GetAddressOf());
+    if (FAILED(result)) {
+        ComPtr<IEnumString> flat;
+        const HRESULT flatResult = browser.GetEnum(OPCHDA_FLAT, flat.GetAddressOf());
+        if (FAILED(flatResult))
+            throw Exception((boost::format("OPC GetBranch GetEnum failed: %1%") % HResultText(flatResult)).str());
+        return nullptr;
+    }
+    if (result != S_OK) return nullptr; // S_FALSE: no sub-branches
+    Apply(identity, names.Get());
+    return names;
+}
+
+void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent, const std::string& position,
+          std::int64_t& idCounter, const DcomIdentity* identity, std::vector<std::string>& ancestors) {
+    ComPtr<IEnumString> names = BranchesAt(browser, position, identity);
+    if (!names) return;
+    bool more = true;
+    for (bool firstBatch = true; more; firstBatch = false) {
+        NameBatch batch;
+        more = NextBatch(*names.Get(), batch);
+        // The walk below moved the position: item ids are asked for at this level's.
+        if (!firstBatch && batch.fetched > 0) SetPosition(browser, position);
+        std::vector<BrowseRecord> records;
+        for (ULONG i = 0; i < batch.fetched; ++i) records.push_back(RecordOf(browser, batch.names[i]));
+        for (BrowseRecord& record : records) {
+            BrowseTree::TreeNode& node = tree.Add(++idCounter, record, parent);
+            if (std::find(ancestors.begin(), ancestors.end(), record.browseName) != ancestors.end()) {
+                LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% leads back to one of its "
+                                                    "ancestors; it is not entered.") % record.browseName).str());
+                continue;
+            }
+            if (static_cast<int>(ancestors.size()) >= kMaxBrowseDepth) {
+                LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% lies deeper than %2% levels; it "
+                                                    "is not entered.") % record.browseName % kMaxBrowseDepth).str());
+                continue;
+            }
+            ancestors.push_back(record.browseName);
+            Walk(browser, tree, node, record.browseName, idCounter, identity, ancestors);
+            ancestors.pop_back();
+        }
+    }
+}
+
+} // namespace
+
+BrowseTree::TreeNode& BrowseTree::AddRoot(BrowseRecord record) {
+    auto node = std::make_unique<TreeNode>();
+    node->record = std::move(record);
+    node->id = -1;
+    node->depth = 1;
+    node->tree = this;
+    root_ = node.get();
+    nodes_[-1] = std::move(node);
+    return *root_;
+}
+
+BrowseTree::TreeNode& BrowseTree::Add(std::int64_t id, BrowseRecord record, TreeNode& parent) {
+    auto node = std::make_unique<TreeNode>();
+    node->record = std::move(record);
+    node->id = id;
+    node->depth = parent.depth + 1;
+    node->parent = &parent;
+    node->tree = this;
+    TreeNode& added = *node;
+    parent.children.push_back(&added);
+    nodes_[id] = std::move(node);
+    return added;
+}
+
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, const DcomIdentity*) {
+    std::vector<BrowseRecord> records;
+    for (bool more = true; more;) {
+        NameBatch batch;
+        more = NextBatch(names, batch);
+        for (ULONG i = 0; i < batch.fetched; ++i) records.push_back(RecordOf(browser, batch.names[i]));
+    }
+    return records;
+}
+
+void BrowseBranches(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent,
+                    const std::string& position, std::int64_t& idCounter, const DcomIdentity* identity) {
+    std::vector<std::string> ancestors;
+    if (!position.empty()) ancestors.push_back(position);
+    Walk(browser, tree, parent, position, idCounter, identity, ancestors);
+}
+
+void BuildBrowseTree(const OPCServerInfo& server, BrowseTree& tree, bool& noBranches) {
+    const OPCURL& address = server.address;
+    if (FAILED(PingHost(address.Host(), ServerListObject().GetWait())))
+        throw Exception("Ping failed. Could not reach OPC Server.");
+    DcomIdentity identity({server.userName, server.password, server.domain});
+    ComPtr<IUnknown> unknown;
+    const HRESULT activated =
+        NvCreateInstanceEx(address.ClassId(), address.Host(), IID_IOPCHDA_Server, unknown.GetAddressOf(), &identity);
+    if (activated != S_OK || !unknown)
+        throw Exception((boost::format("NvCreateInstanceEx failed: %1%") % HResultText(activated)).str());
+    ComPtr<IOPCHDA_Server> hda;
+    unknown.As(&hda);
+    identity.ApplyTo(hda.Get());
+
+    ComPtr<IOPCHDA_Browser> browser;
+    UniqueCoTaskMem<HRESULT> errors;
+    DWORD noAttribute = 0;
+    OPCHDA_OPERATORCODES noOperator = OPCHDA_EQUAL;
+    platform::UniqueVariant noFilter; // no filters; the empty arrays still need valid pointers
+    const HRESULT created =
+        hda->CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put());
+    if (FAILED(created) || !browser)
+        throw Exception((boost::format("Could not create the OPC browser: %1%") % HResultText(created)).str());
+    identity.ApplyTo(browser.Get());
+
+    BrowseTree::TreeNode& root = tree.AddRoot(BrowseRecord{false, "root", "root"});
+    std::int64_t idCounter = -1;
+    BrowseBranches(*browser.Get(), tree, root, "", idCounter, &identity);
+    if (root.children.empty()) noBranches = true;
+}
+
+} // namespace kesti
