@@ -6,6 +6,7 @@
 #include "interface/Handles.h"
 #include "interface/TagArguments.h"
 #include "model/RequestRouting.h"
+#include "model/ValueTable.h"
 
 using namespace kesti;
 
@@ -15,9 +16,6 @@ bool ValidReadArguments(ConnectionHandle connection, const TagHandle* tags, uint
     return connection != nullptr && tags != nullptr && out != nullptr && count > 0 && AllTagsPresent(tags, count);
 }
 
-[[noreturn]] void ReadingNotAvailable() {
-    throw Exception("Reading from OPC HDA servers is not available in this build.");
-}
 
 } // namespace
 
@@ -26,7 +24,17 @@ extern "C" {
 KestiResult KESTI_CALL kesti2_connectionReadCurrentData(ConnectionHandle connection, const TagHandle* tags,
                                                         uint32_t count, VectorHandle* values) {
     if (!ValidReadArguments(connection, tags, count, values)) return ResultInvalidArgument;
-    return LoggingGuard("kesti2_connectionReadCurrentData", []() -> KestiResult { ReadingNotAvailable(); });
+    return LoggingGuard("kesti2_connectionReadCurrentData", [&] {
+        ValueTable table(1, count);
+        auto result = std::make_unique<ValueVector>(count);
+        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count))) {
+            request.node->ReadCurrentData(table, request.entries);
+            for (const TagEntry& entry : request.entries)
+                result->Set(entry.column, table.Row(0).At(entry.column));
+        }
+        *values = ToHandle(result.release());
+        return ResultOk;
+    });
 }
 
 KestiResult KESTI_CALL kesti2_connectionReadHistoricalDataEx(ConnectionHandle connection, const TagHandle* tags,
@@ -34,7 +42,13 @@ KestiResult KESTI_CALL kesti2_connectionReadHistoricalDataEx(ConnectionHandle co
                                                              uint32_t rows, VectorHandle* rowValues) {
     if (!ValidReadArguments(connection, tags, count, rowValues) || start < 0 || step < 0 || rows == 0)
         return ResultInvalidArgument;
-    return LoggingGuard("kesti2_connectionReadHistoricalDataEx", []() -> KestiResult { ReadingNotAvailable(); });
+    return LoggingGuard("kesti2_connectionReadHistoricalDataEx", [&] {
+        ValueTable table(rows, count);
+        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+            request.node->ReadHistoricalData(table, request.entries, start, step);
+        for (uint32_t r = 0; r < rows; ++r) rowValues[r] = ToHandle(table.TakeRow(r).release()); // no copy
+        return ResultOk;
+    });
 }
 
 KestiResult KESTI_CALL kesti2_connectionReadHistoricalData(ConnectionHandle connection, const TagHandle* tags,

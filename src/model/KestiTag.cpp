@@ -22,5 +22,7 @@ std::int64_t ArrayTag::RaiseUpdateTime(std::int64_t t) { return array_.RaiseUpda
 std::uint32_t ArrayTag::GetServerHandle() const { return array_.GetServerHandle(); }
 void ArrayTag::SetServerHandle(std::uint32_t handle) { array_.SetServerHandle(handle); }
 bool ArrayTag::HasServerHandle() const { return array_.HasServerHandle(); }
+bool ArrayTag::HandleFailed() const { return array_.HandleFailed(); }
+void ArrayTag::MarkHandleFailed() { array_.MarkHandleFailed(); }
 
 } // namespace kesti

@@ -36,6 +36,10 @@ public:
     virtual void SetServerHandle(std::uint32_t handle) { serverHandle_ = handle; }
     virtual bool HasServerHandle() const { return serverHandle_ < kNoServerHandle; }
     virtual bool IsArrayElement() const { return false; }
+    // The server refused a handle for the item: nothing is sent for it for the life of the
+    // connection, and no handle of it is released.
+    virtual bool HandleFailed() const { return handleFailed_; }
+    virtual void MarkHandleFailed() { handleFailed_ = true; }
 
     // The node whose request serves this tag.
     Node& OwningNode() const { return node_; }
@@ -45,6 +49,7 @@ private:
     std::string itemId_;
     std::uint32_t serverHandle_ = kNoServerHandle;
     std::int64_t updateTime_ = 0;
+    bool handleFailed_ = false;
 };
 
 class ArrayTag : public Tag {
@@ -58,6 +63,8 @@ public:
     void SetServerHandle(std::uint32_t handle) override;
     bool HasServerHandle() const override;
     bool IsArrayElement() const override { return true; }
+    bool HandleFailed() const override;
+    void MarkHandleFailed() override;
 
     std::uint32_t ElementIndex() const { return elementIndex_; }
     ArrayNode& Array() const { return array_; }

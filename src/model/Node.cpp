@@ -4,7 +4,10 @@
 
 #include <boost/format.hpp>
 
+#include "config/Exception.h"
 #include "config/Log.h"
+#include "interface/SourceConnection.h"
+#include "opchda/TimeConversion.h"
 
 namespace kesti {
 
@@ -21,6 +24,26 @@ KestiTag& Node::AddTag(std::unique_ptr<KestiTag> tag) {
 Node& Node::AddChild(std::unique_ptr<Node> child) {
     children_.push_back(std::move(child));
     return *children_.back();
+}
+
+namespace {
+
+OpcHdaProxy& ProxyOf(SourceConnection* connection) {
+    if (connection == nullptr || connection->Proxy() == nullptr) throw Exception("The node has no connection to a server.");
+    return *connection->Proxy();
+}
+
+} // namespace
+
+void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries) {
+    ProxyOf(connection_).ReadData(entries, TimePoint(boost::posix_time::not_a_date_time),
+                                  Duration(boost::posix_time::not_a_date_time), table);
+}
+
+void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
+                              std::int32_t step) {
+    ProxyOf(connection_).ReadData(entries, TimePointFromSeconds(start),
+                                  boost::posix_time::microseconds(static_cast<std::int64_t>(step) * 1000000), table);
 }
 
 void Node::ReadBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {}

@@ -8,6 +8,7 @@
 
 #include "model/KestiTag.h"
 #include "model/TagEntry.h"
+#include "model/ValueTable.h"
 
 namespace kesti {
 
@@ -28,6 +29,11 @@ public:
     const std::vector<std::unique_ptr<Node>>& Children() const { return children_; }
     KestiTag& AddTag(std::unique_ptr<KestiTag> tag);
     Node& AddChild(std::unique_ptr<Node> child);
+
+    // Reads through the connection's proxy with one server call for all entries.
+    void ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries);
+    void ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
+                            std::int32_t step);
 
     // Batches are not supported by OPC HDA servers: these only log at Debug level.
     void ReadBatchData(const std::vector<TagEntry>& entries, const std::string& batch, std::int32_t time);
@@ -61,8 +67,13 @@ public:
     std::uint32_t GetServerHandle() const override { return serverHandle_; }
     void SetServerHandle(std::uint32_t handle) override { serverHandle_ = handle; }
     bool HasServerHandle() const override { return serverHandle_ < kNoServerHandle; }
+    bool HandleFailed() const { return handleFailed_; }
+    void MarkHandleFailed() { handleFailed_ = true; }
+    // The number of elements the array value must have.
+    std::size_t ElementCount() const { return Tags().size(); }
 
 private:
+    bool handleFailed_ = false;
     std::uint32_t serverHandle_ = kNoServerHandle;
     std::int64_t updateTime_ = 0;
 };

@@ -9,6 +9,9 @@
 #include <objbase.h>
 
 #include "discovery/DcomIdentity.h"
+#include "model/TagEntry.h"
+#include "model/ValueTable.h"
+#include "opchda/TimeConversion.h"
 #include "discovery/OPCURL.h"
 #include "opchda.h"
 #include "platform/ComMemory.h"
@@ -16,6 +19,13 @@
 namespace kesti {
 
 using BrowsedLeaf = std::pair<std::string, std::string>; // browse name, item id
+
+// One item of a read or write: its server handle and the request entries it serves (one for
+// an ordinary tag, all requested elements for an array).
+struct ServerItem {
+    OPCHANDLE handle;
+    std::vector<const TagEntry*> entries;
+};
 
 class OpcHdaProxy {
 public:
@@ -43,7 +53,18 @@ public:
     // The server's description, else its path up to the first "/", else the whole path.
     std::string ServerDisplayName() const;
 
+    // Server handles for every tag of the request that has none yet, in one GetItemHandles.
+    // Throws when the whole call fails; items the server refuses are remembered as failed.
+    void UpdateServerHandles(const std::vector<TagEntry>& request);
+    // The items of the request that have a handle, in request order.
+    static std::vector<ServerItem> CollectServerItems(const std::vector<TagEntry>& request);
+
+    // Reads the request's cells of the table: current values when start is not-a-date-time,
+    // else the values held at start + r x step for every row r.
+    void ReadData(const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step, ValueTable& table);
+
     bool IsConnected() const { return connected_; }
+    const std::vector<OPCHANDLE>& ServerHandles() const { return serverHandles_; }
     const OPCURL& Address() const { return address_; }
 
 private:

@@ -1,9 +1,6 @@
 // Opening connections to the out-of-process simulation server through the DLL's exports,
 // with configuration files written by the test, and walking the tree they build.
-#include <fstream>
-
-#include "common/SimulationServer.h"
-#include "dll/DllFixture.h"
+#include "dll/ConnectionFixture.h"
 
 namespace kesti::test {
 namespace {
@@ -13,67 +10,6 @@ const char* const kPlant = R"({
     { "name": "Area1", "items": [ { "name": "a" }, { "name": "b" } ] },
     { "name": "Area2", "items": [ { "name": "c" }, { "name": "vec", "type": "VT_ARRAY|VT_R4" } ] }
   ] })";
-
-struct NodeView {
-    std::string name;
-    std::vector<std::string> tags;
-    std::vector<NodeView> children;
-};
-
-class ConnectionTest : public DllTest {
-protected:
-    void WriteConfiguration(const std::string& url, const std::vector<std::pair<std::string, std::string>>& nodes,
-                            const std::string& arrayNodes = "") {
-        CreateDirectoryA((MachineDataFolder().substr(0, MachineDataFolder().rfind('\\'))).c_str(), nullptr);
-        CreateDirectoryA(MachineDataFolder().c_str(), nullptr);
-        std::ofstream file(MachineDataFolder() + "\\OPCHDAConfiguration.xml", std::ios::binary);
-        file << "<?xml version=\"1.0\" ?>\n<settings>\n<setting key=\"URL\" value=\"" << url << "\" />\n<nodes>\n";
-        for (std::size_t i = 0; i < nodes.size(); ++i)
-            file << "<setting key=\"Node_" << i << "_0\" value=\"" << nodes[i].first << "\" />\n<setting key=\"Node_" << i
-                 << "_1\" value=\"" << nodes[i].second << "\" />\n";
-        file << "</nodes>\n" << arrayNodes << "</settings>\n";
-    }
-
-    ConnectionHandle Open() {
-        int host = 0;
-        ConnectionHandle connection = nullptr;
-        EXPECT_EQ(Dll().kesti2_connectionOpen(&host, &connection), ResultOk) << ReadLog("OPCHDAKestiLog.log");
-        return connection;
-    }
-
-    NodeView View(NodeHandle node) {
-        NodeView view;
-        StringHandle name = nullptr;
-        Dll().kesti2_nodeGetName(node, &name);
-        view.name = TakeString(name);
-        uint32_t count = 0;
-        Dll().kesti2_nodeGetNumTags(node, &count);
-        for (uint32_t i = 0; i < count; ++i) {
-            TagHandle tag = nullptr;
-            Dll().kesti2_nodeGetTag(node, i, &tag);
-            StringHandle tagName = nullptr;
-            Dll().kesti2_tagGetName(tag, &tagName);
-            view.tags.push_back(TakeString(tagName));
-        }
-        Dll().kesti2_nodeGetNumNodes(node, &count);
-        for (uint32_t i = 0; i < count; ++i) {
-            NodeHandle child = nullptr;
-            Dll().kesti2_nodeGetNode(node, i, &child);
-            view.children.push_back(View(child));
-        }
-        return view;
-    }
-
-    NodeView Tree(ConnectionHandle connection) {
-        uint32_t count = 0;
-        EXPECT_EQ(Dll().kesti2_connectionGetNumNodes(connection, &count), ResultOk);
-        EXPECT_EQ(count, 1u);
-        NodeHandle top = nullptr;
-        EXPECT_EQ(Dll().kesti2_connectionGetNode(connection, 1, &top), ResultInvalidArgument);
-        EXPECT_EQ(Dll().kesti2_connectionGetNode(connection, 0, &top), ResultOk);
-        return View(top);
-    }
-};
 
 using Tags = std::vector<std::string>;
 

@@ -32,17 +32,6 @@ TEST_F(DllTest, ArgumentFailuresWriteNoRecord) {
     EXPECT_EQ(GetFileAttributesA((MachineDataFolder() + "\\KestiLog.log").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(DllTest, AShortFormFailsUnderTheNameOfItsExForm) {
-    auto* fakeTag = reinterpret_cast<TagHandle>(0x10); // never reached: reading fails first
-    auto* fakeConnection = reinterpret_cast<ConnectionHandle>(0x20);
-    VectorHandle values = nullptr;
-    EXPECT_EQ(Dll().kesti2_connectionReadHistoricalData(fakeConnection, &fakeTag, 1, 100, &values), ResultFailed);
-    EXPECT_EQ(values, nullptr);
-    const std::string log = ReadLog("KestiLog.log");
-    EXPECT_NE(log.find("kesti2_connectionReadHistoricalDataEx: Operation failed ("), std::string::npos) << log;
-    EXPECT_EQ(Count(log, "] ["), 2u) << "exactly one record";
-}
-
 TEST_F(DllTest, HugeVectorIsRefusedWithoutEndingTheHost) {
     VectorHandle vector = nullptr;
     EXPECT_EQ(Dll().kesti2_vectorCreate(4294967295u, &vector), ResultFailed);

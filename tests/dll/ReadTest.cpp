@@ -1,0 +1,147 @@
+// Reading through the DLL's exports from the out-of-process simulation server.
+#include "dll/ConnectionFixture.h"
+
+namespace kesti::test {
+namespace {
+
+// 2024-01-01 00:00:00 UTC
+constexpr int32_t kT0 = 1704067200;
+
+const char* const kHistory = R"({
+  "server": { "maxValuesPerCall": 50 },
+  "branches": [
+    { "name": "P", "items": [
+        { "name": "good", "values": [ { "time": "2024-01-01 00:00:00", "value": 1 },
+                                      { "time": "2024-01-01 00:00:30", "value": 2, "quality": "bad" },
+                                      { "time": "2024-01-01 00:01:00", "value": 3 } ] },
+        { "name": "late", "type": "VT_BSTR", "values": [ { "time": "2024-01-01 00:01:00", "value": "on" } ] },
+        { "name": "ramp", "type": "VT_UI4",
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } },
+        { "name": "vec", "type": "VT_ARRAY|VT_R4", "lowerBound": 1,
+          "values": [ { "time": "2024-01-01 00:00:00", "value": [10, 20, 30] } ] },
+        { "name": "refused", "handleError": "0xC0040007", "handleValue": 1,
+          "values": [ { "time": "2024-01-01 00:00:00", "value": 99 } ] } ] },
+    { "name": "Q", "items": [ { "name": "big", "type": "VT_UI4",
+          "values": [ { "time": "2024-01-01 00:00:00", "value": 3000000000 } ] } ] } ] })";
+
+class ReadTest : public ConnectionTest {
+protected:
+    ConnectionHandle OpenHistory(SimulationServer& sim) {
+        (void)sim;
+        WriteConfiguration(kSimulationServerUrl, {{"P", "P"}, {"Q", "Q"}},
+                           "<arraynode tag=\"P.vec\" size=\"3\"><arraytag>v1</arraytag><arraytag>v2</arraytag>"
+                           "<arraytag>v3</arraytag></arraynode>\n");
+        return Open();
+    }
+
+    std::vector<std::vector<std::string>> Read(ConnectionHandle c, const std::vector<TagHandle>& tags, int32_t start,
+                                               int32_t step, uint32_t rows) {
+        std::vector<VectorHandle> out(rows);
+        EXPECT_EQ(Dll().kesti2_connectionReadHistoricalDataEx(c, tags.data(), static_cast<uint32_t>(tags.size()), start,
+                                                               step, rows, out.data()),
+                  ResultOk);
+        std::vector<std::vector<std::string>> table;
+        for (VectorHandle row : out) {
+            std::vector<std::string> cells;
+            for (uint32_t i = 0; i < tags.size(); ++i) cells.push_back(Cell(row, i));
+            table.push_back(cells);
+            Dll().kesti2_vectorFree(row);
+        }
+        return table;
+    }
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST_F(ReadTest, HistoricalRowsHoldTheLastGoodValueAndLeaveBadOnesMissing) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    // rows at 00:00:00, 00:00:45, 00:01:30 for "good" and "late" (its first value after row 0)
+    EXPECT_EQ(Read(c, {p[0], p[1]}, kT0, 45, 3), (Rows{{"1", "-"}, {"-", "-"}, {"3", "\"on\""}}));
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_NE(log.find("[Warning]\r\n"), std::string::npos);
+    EXPECT_NE(log.find("quality: \"RAW|BAD\""), std::string::npos) << log;
+    EXPECT_EQ(sim.Calls("ReadRaw").size(), 1u) << "one raw read for the node";
+    Dll().kesti2_connectionClose(c);
+    EXPECT_EQ(sim.Calls("ReleaseItemHandles").size(), 1u);
+}
+
+TEST_F(ReadTest, AReadThatTheServerCutsShortIsContinuedToTheEnd) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto rows = Read(c, {TagsOf(c, 0)[2]}, kT0, 1, 120);
+    ASSERT_EQ(rows.size(), 120u);
+    for (int r = 0; r < 120; ++r) EXPECT_EQ(rows[r][0], std::to_string(r)) << "row " << r;
+    EXPECT_EQ(sim.Calls("ReadRaw").size(), 3u) << "50 + 50 + the rest";
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(ReadTest, HandlesAreAskedOncePerTagAndARefusedOneIsNeverUsed) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    // "refused" gets the handle of "good" from the server: its cells must stay missing.
+    EXPECT_EQ(Read(c, {p[0], p[3]}, kT0, 60, 2), (Rows{{"1", "-"}, {"3", "-"}}));
+    EXPECT_EQ(Read(c, {p[0], p[3]}, kT0, 60, 1), (Rows{{"1", "-"}}));
+    EXPECT_EQ(sim.Calls("GetItemHandles").size(), 1u);
+    for (const std::string& line : sim.Calls("ReadRaw")) EXPECT_NE(line.find("handles=[1]"), std::string::npos) << line;
+    Dll().kesti2_connectionClose(c);
+    EXPECT_EQ(sim.Calls("ReleaseItemHandles").at(0), "ReleaseItemHandles count=1 handles=[1]");
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("IOPCHDA_Server::GetItemHandles partially failed:\r\nItem 1 (P.refused) failed: "),
+              std::string::npos);
+}
+
+TEST_F(ReadTest, TagsOfTwoNodesAndArrayElementsFillTheirOwnColumns) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const auto q = TagsOf(c, 1);
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 3u);
+    EXPECT_EQ(Read(c, {vec[2], q[0], p[0], vec[0]}, kT0, 0, 1), (Rows{{"30", "3e+09", "1", "10"}}));
+    EXPECT_EQ(sim.Calls("ReadRaw").size(), 3u) << "one per node: P, Q and the array node";
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(ReadTest, CurrentValuesAndUpdateTimes) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    uint32_t updated = 1;
+    Dll().kesti2_tagGetUpdateTime(p[0], &updated);
+    EXPECT_EQ(updated, 0u);
+    VectorHandle current = nullptr;
+    ASSERT_EQ(Dll().kesti2_connectionReadCurrentData(c, p.data(), 2, &current), ResultOk);
+    EXPECT_EQ(Cell(current, 0), "3");
+    EXPECT_EQ(Cell(current, 1), "\"on\"");
+    Dll().kesti2_vectorFree(current);
+    Dll().kesti2_tagGetUpdateTime(p[0], &updated);
+    EXPECT_EQ(updated, static_cast<uint32_t>(kT0 + 60));
+    EXPECT_NE(sim.Calls("ReadRaw").at(0).find("end={bString=1,szTime=,"), std::string::npos) << sim.Calls("ReadRaw").at(0);
+    EXPECT_NE(sim.Calls("ReadRaw").at(0).find("numValues=1 bounds=1"), std::string::npos);
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(ReadTest, AServerWithoutSyncReadFailsTheReadUnderTheExName) {
+    SimulationServer sim(R"({ "server": { "missingInterfaces": ["IOPCHDA_SyncRead"] }, "items": [ { "name": "x" } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto tags = TagsOf(c, 0);
+    VectorHandle value = nullptr;
+    EXPECT_EQ(Dll().kesti2_connectionReadHistoricalData(c, tags.data(), 1, kT0, &value), ResultFailed);
+    EXPECT_EQ(value, nullptr);
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log")
+                  .find("[Error]\r\nkesti2_connectionReadHistoricalDataEx: Operation failed (Could not read data.)."),
+              std::string::npos);
+    Dll().kesti2_connectionClose(c);
+}
+
+} // namespace
+} // namespace kesti::test
