@@ -28,8 +28,12 @@ KestiResult KESTI_CALL kesti2_connectionWriteHistoricalDataEx(ConnectionHandle c
         rows == 0)
         return ResultInvalidArgument;
     if (!AllTagsPresent(tags, count) || !AllRowsFit(rowValues, rows, count)) return ResultInvalidArgument;
-    return LoggingGuard("kesti2_connectionWriteHistoricalDataEx", []() -> KestiResult {
-        throw Exception("Writing to OPC HDA servers is not available in this build.");
+    return LoggingGuard("kesti2_connectionWriteHistoricalDataEx", [&] {
+        std::vector<const ValueVector*> rowList;
+        for (uint32_t r = 0; r < rows; ++r) rowList.push_back(FromHandle(rowValues[r]));
+        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+            request.node->WriteHistoricalData(request.entries, start, step, rowList);
+        return ResultOk;
     });
 }
 

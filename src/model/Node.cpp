@@ -46,6 +46,12 @@ void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& en
                                   boost::posix_time::microseconds(static_cast<std::int64_t>(step) * 1000000), table);
 }
 
+void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
+                               const std::vector<const ValueVector*>& rows) {
+    ProxyOf(connection_).WriteData(entries, TimePointFromSeconds(start),
+                                   boost::posix_time::microseconds(static_cast<std::int64_t>(step) * 1000000), rows);
+}
+
 void Node::ReadBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {}
 
 void Node::GetActiveBatches(std::int32_t, std::int32_t) {

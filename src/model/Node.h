@@ -35,6 +35,9 @@ public:
     void ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
                             std::int32_t step);
 
+    void WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
+                             const std::vector<const ValueVector*>& rows);
+
     // Batches are not supported by OPC HDA servers: these only log at Debug level.
     void ReadBatchData(const std::vector<TagEntry>& entries, const std::string& batch, std::int32_t time);
     void GetActiveBatches(std::int32_t from, std::int32_t to);

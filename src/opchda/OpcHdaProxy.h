@@ -63,6 +63,11 @@ public:
     // else the values held at start + r x step for every row r.
     void ReadData(const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step, ValueTable& table);
 
+    // Writes row r of the rows at start + r x step, one InsertReplace per row. Throws when
+    // the handles cannot be had or the server cannot be written to at all.
+    void WriteData(const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
+                   const std::vector<const ValueVector*>& rows);
+
     bool IsConnected() const { return connected_; }
     const std::vector<OPCHANDLE>& ServerHandles() const { return serverHandles_; }
     const OPCURL& Address() const { return address_; }

@@ -1,0 +1,116 @@
+// Writing through the DLL's exports into the out-of-process simulation server.
+#include "dll/ConnectionFixture.h"
+
+namespace kesti::test {
+namespace {
+
+constexpr int32_t kT0 = 1704067200; // 2024-01-01 00:00:00 UTC
+
+const char* const kPlant = R"({ "branches": [ { "name": "P", "items": [
+    { "name": "a" }, { "name": "b", "type": "VT_BSTR" }, { "name": "vec", "type": "VT_ARRAY|VT_R4" },
+    { "name": "refused", "handleError": "0xC0040007", "handleValue": 1 } ] } ] })";
+
+class WriteTest : public ConnectionTest {
+protected:
+    ConnectionHandle OpenPlant(const std::string& arrayNodes = "<arraynode tag=\"P.vec\" size=\"2\"><arraytag>v0</arraytag>"
+                                                               "<arraytag>v1</arraytag></arraynode>\n") {
+        WriteConfiguration(kSimulationServerUrl, {{"P", "P"}}, arrayNodes);
+        return Open();
+    }
+    VectorHandle Row(const std::vector<std::pair<int, std::string>>& cells, uint32_t length) {
+        VectorHandle row = nullptr;
+        Dll().kesti2_vectorCreate(length, &row);
+        for (const auto& [i, value] : cells) {
+            if (!value.empty() && value[0] == '"') Dll().kesti2_vectorSetString(row, i, value.substr(1).c_str());
+            else Dll().kesti2_vectorSetFloat(row, i, std::stof(value));
+        }
+        return row;
+    }
+};
+
+TEST_F(WriteTest, OneInsertReplacePerRowAndTheValuesReadBack) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const TagHandle tags[] = {p[0], p[1]};
+    VectorHandle rows[] = {Row({{0, "1.5"}, {1, "\"x"}}, 2), Row({{0, "2.5"}, {1, "\"y"}}, 2), Row({{0, "3.5"}}, 2)};
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalDataEx(c, tags, 2, kT0, 60, 3, rows), ResultOk);
+    const auto calls = sim.Calls("InsertReplace");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_NE(calls[0].find("count=2 handles=[1,2] times=[133485408000000000,133485408000000000] values=[vt4:1.5,vt8:x]"),
+              std::string::npos) << calls[0];
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("IOPCHDA_SyncUpdate::InsertReplace partially failed:\r\nItem P.b failed: "),
+              std::string::npos) << "the missing cell of the third row is refused by the server";
+    uint32_t updated = 0;
+    Dll().kesti2_tagGetUpdateTime(p[1], &updated);
+    EXPECT_EQ(updated, static_cast<uint32_t>(kT0 + 120));
+    VectorHandle back[3] = {};
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalDataEx(c, tags, 2, kT0, 60, 3, back), ResultOk);
+    EXPECT_EQ(Cell(back[1], 0), "2.5");
+    EXPECT_EQ(Cell(back[1], 1), "\"y\"");
+    EXPECT_EQ(Cell(back[2], 0), "3.5");
+    for (VectorHandle v : back) Dll().kesti2_vectorFree(v);
+    for (VectorHandle v : rows) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(WriteTest, AnArrayIsWrittenWholeOrNotAtAll) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 2u);
+    const TagHandle both[] = {vec[1], vec[0]};
+    VectorHandle row = Row({{0, "2"}, {1, "1"}}, 2);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, both, 2, kT0, row), ResultOk);
+    ASSERT_EQ(sim.Calls("InsertReplace").size(), 1u);
+    EXPECT_NE(sim.Calls("InsertReplace")[0].find("count=1 "), std::string::npos);
+    EXPECT_NE(sim.Calls("InsertReplace")[0].find("values=[vt8196]"), std::string::npos) << sim.Calls("InsertReplace")[0];
+    const TagHandle one[] = {vec[0]};
+    VectorHandle single = Row({{0, "5"}}, 1);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, one, 1, kT0 + 60, single), ResultOk);
+    EXPECT_EQ(sim.Calls("InsertReplace").size(), 1u) << "nothing is guessed";
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("[Error]\r\nArray tag P.vec is not written at 2024-01-01 00:01:00"),
+              std::string::npos);
+    VectorHandle read = nullptr;
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalData(c, both, 2, kT0, &read), ResultOk);
+    EXPECT_EQ(Cell(read, 0), "2");
+    EXPECT_EQ(Cell(read, 1), "1");
+    for (VectorHandle v : {row, single, read}) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(WriteTest, ARefusedHandleIsSkippedWithAWarning) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const TagHandle tags[] = {p[0], p[2]};
+    VectorHandle row = Row({{0, "1"}, {1, "2"}}, 2);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, tags, 2, kT0, row), ResultOk);
+    EXPECT_NE(sim.Calls("InsertReplace").at(0).find("count=1 handles=[1]"), std::string::npos);
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("[Warning]\r\nTag P.refused is not written: the server refused its item handle."),
+              std::string::npos);
+    Dll().kesti2_vectorFree(row);
+    Dll().kesti2_connectionClose(c);
+}
+
+TEST_F(WriteTest, AServerWithoutSyncUpdateIsAFailure) {
+    SimulationServer sim(R"({ "server": { "missingInterfaces": ["IOPCHDA_SyncUpdate"] }, "items": [ { "name": "x" } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto tags = TagsOf(c, 0);
+    VectorHandle row = Row({{0, "1"}}, 1);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, tags.data(), 1, kT0, row), ResultFailed);
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log")
+                  .find("kesti2_connectionWriteHistoricalDataEx: Operation failed (The server offers no IOPCHDA_SyncUpdate; "
+                        "nothing was written.)."),
+              std::string::npos);
+    Dll().kesti2_vectorFree(row);
+    Dll().kesti2_connectionClose(c);
+}
+
+} // namespace
+} // namespace kesti::test
