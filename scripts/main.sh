@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
-# The main job: set-up (idempotent), build, then the command-line host loads the DLL by
-# path under Wine and shows what the plug-in gives it. Arguments go to the host.
+# The main job: set up (idempotently), build and register, then the command-line host loads
+# OpcHDAKesti.dll by path under Wine and reads the demonstration plant of the simulation
+# server through it: the tree, current values and an hour of history as CSV.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 source "$root/scripts/env.sh"
-cmake --build "$KESTI_BUILD" --target kesti-host OpcHDAKesti
-"$root/scripts/wine-run.sh" "$KESTI_BUILD/bin/kesti-host.exe" "$@"
+cmake --build "$KESTI_BUILD"
+
+wineserver -p >/dev/null 2>&1 || true
+trap 'wineserver -k 2>/dev/null || true' EXIT
+run="$root/scripts/wine-run.sh"
+"$run" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+bash "$root/scripts/register.sh"
+# The simulation server's own demonstration data file, not a test's.
+"$run" reg delete 'HKCU\Software\Norvane\OpcHdaSim' /f </dev/null >/dev/null 2>&1 || true
+
+host() { "$run" "$KESTI_BUILD/bin/kesti-host.exe" "$@" </dev/null; }
+if [[ $# -gt 0 ]]; then host "$@"; exit; fi
+host identity
+host configure "opchda://localhost/OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}" Plant.Boiler Plant.Line1
+echo "--- tree"
+host tree
+echo "--- current values"
+host current Plant.Boiler.Temperature Plant.Boiler.Pressure Plant.Boiler.BurnerStage Plant.Boiler.State
+echo "--- the last hour, every 10 minutes"
+start=$(( $(date +%s) - 3600 ))
+host history "$start" 600 7 Plant.Boiler.Temperature Plant.Boiler.Pressure Plant.Boiler.State
