@@ -113,6 +113,10 @@ struct RawSeries {
     }
     // Takes over the item's values (the VARIANTs move without a copy) from `from` on.
     void Append(OPCHDA_ITEM& item, std::size_t from = 0) {
+        const std::size_t added = item.dwCount > from ? item.dwCount - from : 0;
+        ticks.reserve(ticks.size() + added);
+        qualities.reserve(qualities.size() + added);
+        values.reserve(values.size() + added);
         for (DWORD k = 0; k < item.dwCount; ++k) {
             if (k < from) {
                 VariantClear(&item.pvDataValues[k]);

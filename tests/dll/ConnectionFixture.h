@@ -21,11 +21,11 @@ struct NodeView {
 class ConnectionTest : public DllTest {
 protected:
     void WriteConfiguration(const std::string& url, const std::vector<std::pair<std::string, std::string>>& nodes,
-                            const std::string& arrayNodes = "") {
+                            const std::string& arrayNodes = "", const std::string& settings = "") {
         CreateDirectoryA((MachineDataFolder().substr(0, MachineDataFolder().rfind('\\'))).c_str(), nullptr);
         CreateDirectoryA(MachineDataFolder().c_str(), nullptr);
         std::ofstream file(MachineDataFolder() + "\\OPCHDAConfiguration.xml", std::ios::binary);
-        file << "<?xml version=\"1.0\" ?>\n<settings>\n<setting key=\"URL\" value=\"" << url << "\" />\n<nodes>\n";
+        file << "<?xml version=\"1.0\" ?>\n<settings>\n<setting key=\"URL\" value=\"" << url << "\" />\n" << settings << "<nodes>\n";
         for (std::size_t i = 0; i < nodes.size(); ++i)
             file << "<setting key=\"Node_" << i << "_0\" value=\"" << nodes[i].first << "\" />\n<setting key=\"Node_" << i
                  << "_1\" value=\"" << nodes[i].second << "\" />\n";

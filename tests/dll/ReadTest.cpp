@@ -128,6 +128,34 @@ TEST_F(ReadTest, CurrentValuesAndUpdateTimes) {
     Dll().kesti2_connectionClose(c);
 }
 
+TEST_F(ReadTest, PointReadsWithAndWithoutNullTimeValues) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    // A step below one second is a point read: every row gets the value at the start.
+    EXPECT_EQ(Read(c, {p[0]}, kT0 + 70, 0, 3), (Rows{{"3"}, {"3"}, {"3"}}));
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("start={bString=1,szTime=,"), std::string::npos) << sim.Calls("ReadRaw").back();
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=1 bounds=0"), std::string::npos);
+    // One row with a step asks for [S - step, S].
+    EXPECT_EQ(Read(c, {p[0]}, kT0 + 60, 60, 1), (Rows{{"3"}}));
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=0 bounds=1"), std::string::npos);
+    Dll().kesti2_connectionClose(c);
+
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}}, "", "<setting key=\"UseNullTimeValues\" value=\"0\" />\n");
+    c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto again = TagsOf(c, 0);
+    EXPECT_EQ(Read(c, {again[0]}, kT0 + 70, 0, 1), (Rows{{"3"}}));
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=0 bounds=1"), std::string::npos) << sim.Calls("ReadRaw").back();
+    VectorHandle current = nullptr;
+    ASSERT_EQ(Dll().kesti2_connectionReadCurrentData(c, again.data(), 1, &current), ResultOk);
+    EXPECT_EQ(Cell(current, 0), "3");
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("szTime=NOW+1S"), std::string::npos) << sim.Calls("ReadRaw").back();
+    Dll().kesti2_vectorFree(current);
+    Dll().kesti2_connectionClose(c);
+}
+
 TEST_F(ReadTest, AServerWithoutSyncReadFailsTheReadUnderTheExName) {
     SimulationServer sim(R"({ "server": { "missingInterfaces": ["IOPCHDA_SyncRead"] }, "items": [ { "name": "x" } ] })");
     WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});

@@ -1,0 +1,153 @@
+// Read benchmark: historical reads through the DLL's exports against the same raw reads made
+// by a bare OPC HDA client, in the same run, against the same simulation server.
+//   100 tags x 1 000 / 3 000 / 10 000 rows, and 1 tag x 100 000 / 300 000 / 1 000 000 values.
+// Prints the ratio plug-in time / bare time, the raw reads and handle requests the journal
+// counted for the plug-in, and the process's peak working set.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <psapi.h>
+#include <shlobj.h>
+
+#include "common/KestiLibrary.h"
+#include "common/SimulationServer.h"
+#include "opchda.h"
+
+using namespace kesti;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int32_t kT0 = 1704067200; // 2024-01-01 00:00:00 UTC
+constexpr int kWideTags = 100;
+
+std::string DataFile() {
+    std::string items;
+    for (int i = 0; i < kWideTags; ++i)
+        items += "{\"name\":\"w" + std::to_string(i) + "\",\"generate\":{\"kind\":\"sine\",\"start\":\"2024-01-01 00:00:00\","
+                 "\"interval\":\"1S\",\"count\":10000,\"period\":600,\"amplitude\":" + std::to_string(i + 1) + "}},";
+    items += "{\"name\":\"long\",\"generate\":{\"kind\":\"ramp\",\"start\":\"2024-01-01 00:00:00\",\"interval\":\"1S\",\"count\":1000000}}";
+    return "{ \"server\": { \"maxValuesPerCall\": 0 }, \"branches\": [ { \"name\": \"B\", \"items\": [" + items + "] } ] }";
+}
+
+void WriteConfiguration() {
+    char common[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
+    const std::string folder = std::string(common) + "\\Norvane\\Kesti";
+    SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+    std::ofstream(folder + "\\OPCHDAConfiguration.xml")
+        << "<?xml version=\"1.0\"?>\n<settings><setting key=\"LogLevel\" value=\"2\" /><setting key=\"URL\" value=\""
+        << test::kSimulationServerUrl << "\" /><nodes><setting key=\"Node_0_0\" value=\"B\" />"
+        << "<setting key=\"Node_0_1\" value=\"B\" /></nodes></settings>\n";
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+std::size_t PeakMegabytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize / (1024 * 1024);
+}
+
+FILETIME At(int32_t seconds) {
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(seconds) + 11644473600ULL) * 10000000ULL;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// The bare client: one ReadRaw of the same interval with bounds, as the plug-in asks.
+double BareRead(IOPCHDA_Server& server, const std::vector<std::wstring>& ids, uint32_t rows) {
+    std::vector<LPWSTR> idPointers;
+    for (const auto& id : ids) idPointers.push_back(const_cast<LPWSTR>(id.c_str()));
+    std::vector<OPCHANDLE> clients(ids.size());
+    OPCHANDLE* handles = nullptr;
+    HRESULT* errors = nullptr;
+    server.GetItemHandles(static_cast<DWORD>(ids.size()), idPointers.data(), clients.data(), &handles, &errors);
+    CoTaskMemFree(errors);
+    IOPCHDA_SyncRead* reader = nullptr;
+    server.QueryInterface(IID_IOPCHDA_SyncRead, reinterpret_cast<void**>(&reader));
+    const auto begin = Clock::now();
+    OPCHDA_TIME start{FALSE, nullptr, At(kT0)};
+    OPCHDA_TIME end{FALSE, nullptr, At(kT0 + static_cast<int32_t>(rows) - 1)};
+    OPCHDA_ITEM* items = nullptr;
+    HRESULT* readErrors = nullptr;
+    reader->ReadRaw(&start, &end, 0, TRUE, static_cast<DWORD>(ids.size()), handles, &items, &readErrors);
+    for (std::size_t i = 0; items != nullptr && i < ids.size(); ++i) {
+        for (DWORD k = 0; k < items[i].dwCount; ++k) VariantClear(&items[i].pvDataValues[k]);
+        CoTaskMemFree(items[i].pftTimeStamps);
+        CoTaskMemFree(items[i].pdwQualities);
+        CoTaskMemFree(items[i].pvDataValues);
+    }
+    CoTaskMemFree(items);
+    CoTaskMemFree(readErrors);
+    const double seconds = Seconds(Clock::now() - begin);
+    OPCHDA_ITEM* none = nullptr;
+    (void)none;
+    HRESULT* releaseErrors = nullptr;
+    server.ReleaseItemHandles(static_cast<DWORD>(ids.size()), handles, &releaseErrors);
+    CoTaskMemFree(releaseErrors);
+    CoTaskMemFree(handles);
+    reader->Release();
+    return seconds;
+}
+
+} // namespace
+
+int main() {
+    test::SimulationServer sim(DataFile());
+    WriteConfiguration();
+    host::KestiLibrary dll(host::KestiLibrary::BesideThisProgram());
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+
+    int hostArgument = 0;
+    ConnectionHandle connection = nullptr;
+    if (dll.kesti2_connectionOpen(&hostArgument, &connection) != ResultOk) {
+        std::fprintf(stderr, "bench: the connection could not be opened\n");
+        return 1;
+    }
+    NodeHandle top = nullptr, node = nullptr;
+    dll.kesti2_connectionGetNode(connection, 0, &top);
+    dll.kesti2_nodeGetNode(top, 0, &node);
+    std::vector<TagHandle> tags(kWideTags + 1);
+    for (uint32_t i = 0; i <= kWideTags; ++i) dll.kesti2_nodeGetTag(node, i, &tags[i]);
+
+    MULTI_QI request{&IID_IOPCHDA_Server, nullptr, S_OK};
+    CoCreateInstanceEx(test::kSimulationServerClsid, nullptr, CLSCTX_LOCAL_SERVER, nullptr, 1, &request);
+    auto* bare = static_cast<IOPCHDA_Server*>(request.pItf);
+
+    struct Case {
+        const char* name;
+        uint32_t firstTag, tagCount, rows;
+    };
+    const Case cases[] = {{"100 tags x 1000 rows", 0, 100, 1000},     {"100 tags x 3000 rows", 0, 100, 3000},
+                          {"100 tags x 10000 rows", 0, 100, 10000},   {"1 tag x 100000 values", 100, 1, 100000},
+                          {"1 tag x 300000 values", 100, 1, 300000},  {"1 tag x 1000000 values", 100, 1, 1000000}};
+    std::printf("%-24s %10s %10s %7s %8s %8s %9s\n", "case", "plug-in s", "bare s", "ratio", "ReadRaw", "handles",
+                "peak MiB");
+    for (const Case& c : cases) {
+        std::vector<std::wstring> ids;
+        for (uint32_t i = c.firstTag; i < c.firstTag + c.tagCount; ++i)
+            ids.push_back(i == kWideTags ? L"B.long" : L"B.w" + std::to_wstring(i));
+        const double bareSeconds = BareRead(*bare, ids, c.rows);
+        const std::size_t readsBefore = sim.Calls("ReadRaw").size();
+        const std::size_t handlesBefore = sim.Calls("GetItemHandles").size();
+        std::vector<VectorHandle> rows(c.rows);
+        const auto begin = Clock::now();
+        const KestiResult result = dll.kesti2_connectionReadHistoricalDataEx(
+            connection, tags.data() + c.firstTag, c.tagCount, kT0, 1, c.rows, rows.data());
+        for (VectorHandle row : rows) dll.kesti2_vectorFree(row);
+        const double pluginSeconds = Seconds(Clock::now() - begin);
+        // The bare client's own reads are in the journal too: subtract them.
+        const std::size_t reads = sim.Calls("ReadRaw").size() - readsBefore;
+        const std::size_t handleCalls = sim.Calls("GetItemHandles").size() - handlesBefore;
+        std::printf("%-24s %10.3f %10.3f %7.2f %8zu %8zu %9zu%s\n", c.name, pluginSeconds, bareSeconds,
+                    pluginSeconds / bareSeconds, reads, handleCalls, PeakMegabytes(), result == ResultOk ? "" : "  (failed)");
+    }
+    bare->Release();
+    dll.kesti2_connectionClose(connection);
+    CoUninitialize();
+    return 0;
+}
