@@ -49,7 +49,7 @@ HRESULT PingHost(const std::string& host, std::uint32_t waitMs);
 HRESULT NvCreateInstanceEx(const CLSID& clsid, const std::string& host, const IID& iid, IUnknown** instance,
                            DcomIdentity* identity);
 
-// The OPC servers of a host (empty: this machine), by the specification table's categories.
+// The OPC servers of a host (empty: this machine), found under the categories of OPCSpecifications().
 // Throws the system's message when the host does not answer or has no server list.
 std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentity* identity);
 

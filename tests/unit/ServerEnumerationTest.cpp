@@ -25,7 +25,7 @@ class FakeServerList : public FakeComObject<IOPCServerList2> {
 public:
     FakeServerList() : FakeComObject(IID_IOPCServerList2) {}
 
-    std::map<std::uint32_t, std::vector<GUID>> classesByFlag; // by the specification's flag
+    std::map<std::uint32_t, std::vector<GUID>> classesByFlag; // by the flag of an OPC category
     std::uint32_t failingFlag = 0;
     std::map<unsigned long, std::array<const wchar_t*, 3>> details; // by Data1
     int nextCalls = 0;
@@ -78,10 +78,10 @@ HRESULT FakeServerList::EnumClassesOfCategories(ULONG implemented, CATID* catego
                                                 IOPCEnumGUID** result) {
     *result = nullptr;
     if (implemented != 1) return E_INVALIDARG;
-    for (const OPCSpecification& spec : OPCSpecifications()) {
-        if (!IsEqualGUID(spec.CategoryId(), categories[0])) continue;
-        if (spec.Flag() == failingFlag) return E_ACCESSDENIED;
-        *result = new FakeGuidEnumerator(classesByFlag[spec.Flag()], nextCalls);
+    for (const OPCSpecification& category : OPCSpecifications()) {
+        if (!IsEqualGUID(category.CategoryId(), categories[0])) continue;
+        if (category.Flag() == failingFlag) return E_ACCESSDENIED;
+        *result = new FakeGuidEnumerator(classesByFlag[category.Flag()], nextCalls);
         return S_OK;
     }
     return E_INVALIDARG;
