@@ -36,6 +36,15 @@ private:
     HANDLE done_;
 };
 
+// Ends a server process once its last object is gone. The call that released it (or that
+// failed to make it) may still be sending its reply on an RPC thread: revoking the class
+// objects and uninitialising COM under it can hang the process under Wine, holding on to
+// its client's output, so the process lets the reply go out and then simply ends.
+[[noreturn]] inline void EndServerProcess() {
+    Sleep(200);
+    ExitProcess(0);
+}
+
 // IUnknown for an object that implements the interfaces listed in its QueryInterface table.
 class ComObjectBase {
 public:

@@ -33,12 +33,9 @@ int Serve() {
     const HRESULT registered = CoRegisterClassObject(kServerListClass, static_cast<IClassFactory*>(factory),
                                                      CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
     factory->Release();
-    if (SUCCEEDED(registered)) {
-        tools::ServerLifetime::Instance().WaitUntilUnused(10000);
-        CoRevokeClassObject(cookie);
-    }
-    CoUninitialize();
-    return SUCCEEDED(registered) ? 0 : 1;
+    if (FAILED(registered)) return 1;
+    tools::ServerLifetime::Instance().WaitUntilUnused(10000);
+    tools::EndServerProcess();
 }
 
 } // namespace

@@ -53,19 +53,18 @@ HRESULT CreateServer(REFIID riid, void** object) {
 
 int Serve() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
-    std::vector<DWORD> cookies;
+    bool registered = false;
     for (const auto& c : Classes()) {
         auto* factory = new tools::ClassFactory(&CreateServer);
         DWORD cookie = 0;
         if (SUCCEEDED(CoRegisterClassObject(c.clsid, static_cast<IClassFactory*>(factory), CLSCTX_LOCAL_SERVER,
                                             REGCLS_SINGLEUSE, &cookie)))
-            cookies.push_back(cookie);
+            registered = true;
         factory->Release();
     }
+    if (!registered) return 1;
     tools::ServerLifetime::Instance().WaitUntilUnused(10000);
-    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
-    CoUninitialize();
-    return 0;
+    tools::EndServerProcess();
 }
 
 int Check(const wchar_t* file) {
