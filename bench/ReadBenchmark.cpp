@@ -84,8 +84,6 @@ double BareRead(IOPCHDA_Server& server, const std::vector<std::wstring>& ids, ui
     CoTaskMemFree(items);
     CoTaskMemFree(readErrors);
     const double seconds = Seconds(Clock::now() - begin);
-    OPCHDA_ITEM* none = nullptr;
-    (void)none;
     HRESULT* releaseErrors = nullptr;
     server.ReleaseItemHandles(static_cast<DWORD>(ids.size()), handles, &releaseErrors);
     CoTaskMemFree(releaseErrors);

@@ -141,7 +141,7 @@ BrowseTree::TreeNode& BrowseTree::Add(std::int64_t id, BrowseRecord record, Tree
     return added;
 }
 
-std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, const DcomIdentity*) {
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names) {
     std::vector<BrowseRecord> records;
     for (bool more = true; more;) {
         NameBatch batch;

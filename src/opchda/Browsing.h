@@ -42,8 +42,7 @@ private:
 
 // The records of every name the enumerator gives, 100 at a time, each with its item id.
 // A failing Next or GetItemID is logged at Error level and the walk goes on.
-std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names,
-                                            const DcomIdentity* identity);
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names);
 
 // The branches below the position, depth first, with ids counting on from *idCounter.
 // Branches that lead back to an ancestor, and levels deeper than kMaxBrowseDepth, are not

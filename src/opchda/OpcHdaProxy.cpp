@@ -128,7 +128,7 @@ std::vector<BrowsedLeaf> OpcHdaProxy::BrowseTags(const std::string& position, co
     identity_->ApplyTo(names.Get());
 
     std::vector<BrowsedLeaf> leaves;
-    for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get(), identity_.get()))
+    for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get()))
         leaves.emplace_back(std::move(record.browseName), std::move(record.itemId));
     return leaves;
 }

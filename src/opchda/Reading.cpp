@@ -276,8 +276,7 @@ void OpcHdaProxy::ReadData(const std::vector<TagEntry>& request, const TimePoint
     const std::int64_t stepTicks = (r.current || step.is_special()) ? 0 : step.total_microseconds() * 10;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (debug) {
-            std::string text = (boost::format("%1% data values for tag %2%, result: %3%") % series[i].values.size() %
-                                items[i].entries.front()->tag->Name() % HResultText(series[i].error)).str();
+            std::string text = ItemHeader(series[i], *items[i].entries.front()->tag);
             for (std::size_t k = 0; k < series[i].values.size(); ++k) text += ValueText(series[i], k);
             LogMessage(LogDebug, text);
         }

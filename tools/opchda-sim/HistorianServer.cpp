@@ -152,18 +152,21 @@ std::string VariantText(const VARIANT& v) {
 
 } // namespace
 
+template <class PerItem>
+void HistorianServer::ForEachKnownItem(DWORD count, const OPCHANDLE* handles, HRESULT* results, PerItem perItem) {
+    for (DWORD i = 0; i < count; ++i) {
+        Item* item = ItemOf(handles[i]);
+        results[i] = item == nullptr ? kInvalidHandle : perItem(*item, i);
+    }
+}
+
 template <class Out, class PerItem>
 void HistorianServer::ForEachItem(DWORD count, const OPCHANDLE* handles, Out* out, HRESULT* results, PerItem perItem) {
-    for (DWORD i = 0; i < count; ++i) {
-        const Item* item = ItemOf(handles[i]);
-        if (item == nullptr) {
-            results[i] = kInvalidHandle;
-            continue;
-        }
+    ForEachKnownItem(count, handles, results, [&](Item& item, DWORD i) {
         const auto client = clientOfHandle_.find(handles[i]);
         out[i].hClient = client != clientOfHandle_.end() ? client->second : 0;
-        results[i] = perItem(*item, out[i], i);
-    }
+        return perItem(item, out[i], i);
+    });
 }
 
 HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal)
@@ -542,40 +545,23 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
     if (const HRESULT failure = InjectedFailure(data_->options, call); FAILED(failure)) return failure;
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
-    for (DWORD j = 0; j < n; ++j) {
-        Item* item = ItemOf(handles[j]);
-        if (item == nullptr) {
-            results[j] = kInvalidHandle;
-            continue;
-        }
-        if (FAILED(item->writeError)) {
-            results[j] = item->writeError;
-            continue;
-        }
-        if (V_VT(&values[j]) == VT_EMPTY) {
-            results[j] = kInvalidDataType;
-            continue;
-        }
+    ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
+        if (FAILED(item.writeError)) return item.writeError;
+        if (V_VT(&values[j]) == VT_EMPTY) return kInvalidDataType;
         const Ticks t = ToTicks(times[j]);
-        std::vector<Sample>& h = item->history;
+        std::vector<Sample>& h = item.history;
         const std::size_t k = LowerBound(h, t);
         const bool exists = k < h.size() && h[k].time == t;
-        if (kind == EditKind::Insert && exists) {
-            results[j] = kDataExists;
-            continue;
-        }
-        if (kind == EditKind::Replace && !exists) {
-            results[j] = kNoDataExists;
-            continue;
-        }
+        if (kind == EditKind::Insert && exists) return kDataExists;
+        if (kind == EditKind::Replace && !exists) return kNoDataExists;
         Sample sample{t, qualities[j], Variant()};
         VariantCopy(sample.value.Get(), &values[j]);
-        edits_[handles[j] - 1].push_back(
-            {sample, NowTicks(), exists ? OPCHDA_REPLACE : OPCHDA_INSERT});
+        edits_[handles[j] - 1].push_back({sample, NowTicks(), exists ? OPCHDA_REPLACE : OPCHDA_INSERT});
         if (exists) h[k] = std::move(sample);
         else h.insert(h.begin() + static_cast<std::ptrdiff_t>(k), std::move(sample));
-        if (kind == EditKind::InsertReplace) results[j] = exists ? kReplaced : kInserted;
-    }
+        if (kind != EditKind::InsertReplace) return S_OK;
+        return exists ? kReplaced : kInserted;
+    });
     return Finish(call, results, n, errors);
 }
 
@@ -604,18 +590,14 @@ HRESULT HistorianServer::DeleteRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD n
         return E_INVALIDARG;
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
-    for (DWORD j = 0; j < n; ++j) {
-        Item* item = ItemOf(handles[j]);
-        if (item == nullptr) {
-            results[j] = kInvalidHandle;
-            continue;
-        }
-        auto& h = item->history;
+    ForEachKnownItem(n, handles, results, [&](Item& item, DWORD) {
+        auto& h = item.history;
         const auto first = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, from));
         const auto last = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, to));
-        if (first == last) results[j] = kNoDataExists;
+        const HRESULT result = first == last ? kNoDataExists : S_OK;
         h.erase(first, last);
-    }
+        return result;
+    });
     return Finish("DeleteRaw", results, n, errors);
 }
 
@@ -623,17 +605,13 @@ HRESULT HistorianServer::DeleteAtTime(DWORD n, OPCHANDLE* handles, FILETIME* tim
     journal_->Write("DeleteAtTime handles=" + ListText(handles, n));
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
-    for (DWORD j = 0; j < n; ++j) {
-        Item* item = ItemOf(handles[j]);
-        if (item == nullptr) {
-            results[j] = kInvalidHandle;
-            continue;
-        }
-        auto& h = item->history;
+    ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
+        auto& h = item.history;
         const std::size_t k = LowerBound(h, ToTicks(times[j]));
-        if (k < h.size() && h[k].time == ToTicks(times[j])) h.erase(h.begin() + static_cast<std::ptrdiff_t>(k));
-        else results[j] = kNoDataExists;
-    }
+        if (k >= h.size() || h[k].time != ToTicks(times[j])) return kNoDataExists;
+        h.erase(h.begin() + static_cast<std::ptrdiff_t>(k));
+        return S_OK;
+    });
     return Finish("DeleteAtTime", results, n, errors);
 }
 

@@ -77,6 +77,10 @@ private:
     Item* ItemOf(OPCHANDLE handle);
     // Calls perItem(item, output, i) for every known handle; unknown ones get
     // OPC_E_INVALIDHANDLE. The output's client handle is filled in first.
+    // Calls perItem(item, i) for every known handle and stores its result; unknown handles
+    // get OPC_E_INVALIDHANDLE.
+    template <class PerItem>
+    void ForEachKnownItem(DWORD count, const OPCHANDLE* handles, HRESULT* results, PerItem perItem);
     template <class Out, class PerItem>
     void ForEachItem(DWORD count, const OPCHANDLE* handles, Out* out, HRESULT* results, PerItem perItem);
     HRESULT Edit(const char* call, EditKind kind, DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values,
