@@ -16,6 +16,9 @@
 #include "common/KestiLibrary.h"
 #include "common/SimulationServer.h"
 #include "opchda.h"
+#include "platform/ComApartment.h"
+#include "platform/ComPtr.h"
+#include "platform/OpcHdaMemory.h"
 
 using namespace kesti;
 using Clock = std::chrono::steady_clock;
@@ -63,32 +66,22 @@ double BareRead(IOPCHDA_Server& server, const std::vector<std::wstring>& ids, ui
     std::vector<LPWSTR> idPointers;
     for (const auto& id : ids) idPointers.push_back(const_cast<LPWSTR>(id.c_str()));
     std::vector<OPCHANDLE> clients(ids.size());
-    OPCHANDLE* handles = nullptr;
-    HRESULT* errors = nullptr;
-    server.GetItemHandles(static_cast<DWORD>(ids.size()), idPointers.data(), clients.data(), &handles, &errors);
-    CoTaskMemFree(errors);
-    IOPCHDA_SyncRead* reader = nullptr;
-    server.QueryInterface(IID_IOPCHDA_SyncRead, reinterpret_cast<void**>(&reader));
+    const DWORD count = static_cast<DWORD>(ids.size());
+    platform::UniqueCoTaskMemArray<OPCHANDLE> handles;
+    platform::UniqueCoTaskMemArray<HRESULT> errors;
+    server.GetItemHandles(count, idPointers.data(), clients.data(), handles.Put(count), errors.Put(count));
+    const auto reader = platform::Query<IOPCHDA_SyncRead>(&server).pointer;
     const auto begin = Clock::now();
-    OPCHDA_TIME start{FALSE, nullptr, At(kT0)};
-    OPCHDA_TIME end{FALSE, nullptr, At(kT0 + static_cast<int32_t>(rows) - 1)};
-    OPCHDA_ITEM* items = nullptr;
-    HRESULT* readErrors = nullptr;
-    reader->ReadRaw(&start, &end, 0, TRUE, static_cast<DWORD>(ids.size()), handles, &items, &readErrors);
-    for (std::size_t i = 0; items != nullptr && i < ids.size(); ++i) {
-        for (DWORD k = 0; k < items[i].dwCount; ++k) VariantClear(&items[i].pvDataValues[k]);
-        CoTaskMemFree(items[i].pftTimeStamps);
-        CoTaskMemFree(items[i].pdwQualities);
-        CoTaskMemFree(items[i].pvDataValues);
-    }
-    CoTaskMemFree(items);
-    CoTaskMemFree(readErrors);
+    {
+        OPCHDA_TIME start{FALSE, nullptr, At(kT0)};
+        OPCHDA_TIME end{FALSE, nullptr, At(kT0 + static_cast<int32_t>(rows) - 1)};
+        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+        platform::UniqueCoTaskMemArray<HRESULT> readErrors;
+        reader->ReadRaw(&start, &end, 0, TRUE, count, handles.Get(), items.Put(count), readErrors.Put(count));
+    } // the values are freed inside the timed part, as the plug-in frees its own
     const double seconds = Seconds(Clock::now() - begin);
-    HRESULT* releaseErrors = nullptr;
-    server.ReleaseItemHandles(static_cast<DWORD>(ids.size()), handles, &releaseErrors);
-    CoTaskMemFree(releaseErrors);
-    CoTaskMemFree(handles);
-    reader->Release();
+    platform::UniqueCoTaskMemArray<HRESULT> releaseErrors;
+    server.ReleaseItemHandles(count, handles.Get(), releaseErrors.Put(count));
     return seconds;
 }
 
@@ -98,7 +91,7 @@ int main() {
     test::SimulationServer sim(DataFile());
     WriteConfiguration();
     host::KestiLibrary dll(host::KestiLibrary::BesideThisProgram());
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const platform::ComApartment apartment(COINIT_MULTITHREADED);
 
     int hostArgument = 0;
     ConnectionHandle connection = nullptr;
@@ -114,7 +107,8 @@ int main() {
 
     MULTI_QI request{&IID_IOPCHDA_Server, nullptr, S_OK};
     CoCreateInstanceEx(test::kSimulationServerClsid, nullptr, CLSCTX_LOCAL_SERVER, nullptr, 1, &request);
-    auto* bare = static_cast<IOPCHDA_Server*>(request.pItf);
+    platform::ComPtr<IOPCHDA_Server> bare;
+    bare.Attach(static_cast<IOPCHDA_Server*>(request.pItf));
 
     struct Case {
         const char* name;
@@ -129,7 +123,7 @@ int main() {
         std::vector<std::wstring> ids;
         for (uint32_t i = c.firstTag; i < c.firstTag + c.tagCount; ++i)
             ids.push_back(i == kWideTags ? L"B.long" : L"B.w" + std::to_wstring(i));
-        const double bareSeconds = BareRead(*bare, ids, c.rows);
+        const double bareSeconds = BareRead(*bare.Get(), ids, c.rows);
         const std::size_t readsBefore = sim.Calls("ReadRaw").size();
         const std::size_t handlesBefore = sim.Calls("GetItemHandles").size();
         std::vector<VectorHandle> rows(c.rows);
@@ -144,8 +138,7 @@ int main() {
         std::printf("%-24s %10.3f %10.3f %7.2f %8zu %8zu %9zu%s\n", c.name, pluginSeconds, bareSeconds,
                     pluginSeconds / bareSeconds, reads, handleCalls, PeakMegabytes(), result == ResultOk ? "" : "  (failed)");
     }
-    bare->Release();
+    bare.Reset();
     dll.kesti2_connectionClose(connection);
-    CoUninitialize();
     return 0;
 }

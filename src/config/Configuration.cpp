@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-#include "config/DataFolder.h"
+#include "base/DataFolder.h"
+#include "base/NumberText.h"
 #include "config/SettingsXml.h"
-#include "interface/Identity.h"
+#include "base/Identity.h"
 #include "platform/Seams.h"
 
 namespace kesti {
@@ -37,8 +38,8 @@ void ApplyConnectionSettings(const SettingsMap& settings, Configuration& configu
 }
 
 void ReadNodes(const pugi::xml_node& settings, Configuration& configuration) {
-    for (auto& [first, second] : PairNodeSettings(ReadSettings(settings.child("nodes"))))
-        configuration.nodes.push_back(ConfiguredNode{std::move(first), std::move(second)});
+    for (auto& [itemId, browsePath] : PairNodeSettings(ReadSettings(settings.child("nodes"))))
+        configuration.nodes.push_back(ConfiguredNode{std::move(itemId), std::move(browsePath)});
     configuration.arrayNodes = ReadArrayNodes(settings);
 }
 
@@ -60,8 +61,8 @@ pugi::xml_document BuildDocument(const Configuration& configuration) {
     AddSetting(settings, "UseNullTimeValues", configuration.useNullTimeValues ? "1" : "0");
     pugi::xml_node nodes = settings.append_child("nodes");
     for (std::size_t i = 0; i < configuration.nodes.size(); ++i) {
-        AddSetting(nodes, (boost::format("Node_%1%_0") % i).str(), configuration.nodes[i].first);
-        AddSetting(nodes, (boost::format("Node_%1%_1") % i).str(), configuration.nodes[i].second);
+        AddSetting(nodes, (boost::format("Node_%1%_0") % i).str(), configuration.nodes[i].itemId);
+        AddSetting(nodes, (boost::format("Node_%1%_1") % i).str(), configuration.nodes[i].browsePath);
     }
     WriteArrayNodes(settings, configuration.arrayNodes);
     return document;

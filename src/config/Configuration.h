@@ -8,17 +8,20 @@
 
 #include "config/ArrayNodeDefinition.h"
 #include "config/CredentialProtection.h"
-#include "config/Log.h"
+#include "base/Log.h"
 
 namespace kesti {
 
-// A branch of the server's address space whose tags are offered: its item id (the node's
-// name for the host) and its browse path. "OPC" with an empty path stands for the whole server.
+// A branch of the server's address space whose tags are offered: its item id, which is the
+// browse position and the node's name for the host, and its browse path. "OPC" with an
+// empty path stands for the whole server.
 struct ConfiguredNode {
-    std::string first;
-    std::string second;
+    std::string itemId;
+    std::string browsePath;
 
-    bool operator==(const ConfiguredNode& other) const { return first == other.first && second == other.second; }
+    bool operator==(const ConfiguredNode& other) const {
+        return itemId == other.itemId && browsePath == other.browsePath;
+    }
 };
 
 struct Configuration {

@@ -6,8 +6,8 @@
 #include <boost/format.hpp>
 
 #include "config/Blowfish.h"
-#include "config/Exception.h"
-#include "config/Log.h"
+#include "base/Exception.h"
+#include "base/Log.h"
 
 namespace kesti {
 namespace {

@@ -1,33 +1,14 @@
 #include "config/SettingsXml.h"
 
 #include <cctype>
-#include <limits>
 
 #include <boost/format.hpp>
 
-#include "config/Exception.h"
-#include "config/Log.h"
+#include "base/Exception.h"
+#include "base/Log.h"
 
 namespace kesti {
 namespace {
-
-struct SignedMagnitude {
-    bool negative = false;
-    std::uint64_t magnitude = 0; // saturated at the largest 64-bit value
-};
-
-SignedMagnitude ReadLeadingNumber(const std::string& text) {
-    SignedMagnitude number;
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number.negative = text[i++] == '-';
-    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        const unsigned digit = static_cast<unsigned>(text[i] - '0');
-        number.magnitude = number.magnitude > (kMax - digit) / 10 ? kMax : number.magnitude * 10 + digit;
-    }
-    return number;
-}
 
 // "Node_<n>_<half>" with n in decimal digits and half 0 or 1.
 bool ParseNodeKey(const std::string& key, std::uint64_t& n, int& half) {
@@ -82,20 +63,6 @@ void AddSetting(pugi::xml_node& parent, const std::string& key, const std::strin
     pugi::xml_node setting = parent.append_child("setting");
     setting.append_attribute("key") = key.c_str();
     setting.append_attribute("value") = value.c_str();
-}
-
-std::int32_t ReadInt32(const std::string& text) {
-    const SignedMagnitude number = ReadLeadingNumber(text);
-    constexpr std::uint64_t kLimit = std::uint64_t{1} << 31;
-    if (number.negative) return number.magnitude >= kLimit ? std::numeric_limits<std::int32_t>::min()
-                                                           : -static_cast<std::int32_t>(number.magnitude);
-    return number.magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max()
-                                      : static_cast<std::int32_t>(number.magnitude);
-}
-
-std::uint64_t ReadSize64(const std::string& text) {
-    const SignedMagnitude number = ReadLeadingNumber(text);
-    return number.negative ? ~number.magnitude + 1 : number.magnitude;
 }
 
 std::vector<std::pair<std::string, std::string>> PairNodeSettings(const SettingsMap& settings) {

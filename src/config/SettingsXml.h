@@ -17,16 +17,9 @@ using SettingsMap = std::map<std::string, std::string>; // ordered by the bytes 
 SettingsMap ReadSettings(const pugi::xml_node& element);
 void AddSetting(pugi::xml_node& parent, const std::string& key, const std::string& value);
 
-// Numbers as C's atoi reads them: blanks, a sign, the digits up to the first other
-// character; no digits give 0. The 32-bit form saturates instead of overflowing.
-std::int32_t ReadInt32(const std::string& text);
-// The same for a 64-bit size: magnitudes up to 2^64 - 1 keep their value and a negative
-// number wraps, so -1 and 18446744073709551615 are the same largest size.
-std::uint64_t ReadSize64(const std::string& text);
-
 // The (first text, second text) pairs stored under "nodes". When every key has the form
 // Node_<n>_0 / Node_<n>_1 with both halves of every n, the pairs are ordered by n; any
-// other set of keys is paired two by two in key order, as earlier versions did. An entry
+// other set of keys is paired two by two in key order. An entry
 // left without a partner throws "Initialization of nodes: false number of node arguments".
 std::vector<std::pair<std::string, std::string>> PairNodeSettings(const SettingsMap& settings);
 

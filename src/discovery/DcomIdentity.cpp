@@ -1,6 +1,7 @@
 #include "discovery/DcomIdentity.h"
 
 #include "platform/ComMemory.h"
+#include "platform/ComPtr.h"
 #include "platform/Seams.h"
 
 namespace kesti {

@@ -4,9 +4,9 @@
 
 #include <objbase.h>
 
-#include "config/SettingsXml.h"
+#include "base/NumberText.h"
 #include "discovery/OPCSpecification.h"
-#include "opchda/TextConversion.h"
+#include "base/TextConversion.h"
 
 namespace kesti {
 namespace {

@@ -2,91 +2,31 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
 
 #include <boost/format.hpp>
 
 #include <lm.h>
 #include <rpc.h>
 
-#include "config/Exception.h"
-#include "config/Log.h"
+#include "base/ComError.h"
+#include "base/ResultText.h"
+#include "base/TextConversion.h"
 #include "discovery/OPCSpecification.h"
+#include "discovery/ServerActivation.h"
 #include "opccomn.h"
-#include "opchda/ResultText.h"
-#include "opchda/TextConversion.h"
 #include "platform/ComMemory.h"
+#include "platform/ComPtr.h"
 #include "platform/Seams.h"
-#include "platform/UniqueHandle.h"
 
 namespace kesti {
 
 // {13486D51-4821-11D2-A494-3CB306C10000}
 const CLSID kServerListClassId = {0x13486D51, 0x4821, 0x11D2, {0xA4, 0x94, 0x3C, 0xB3, 0x06, 0xC1, 0x00, 0x00}};
-// {F3839019-166B-4EC4-856C-CC68371AC7B2}
-const CLSID kProbeClassId = {0xF3839019, 0x166B, 0x4EC4, {0x85, 0x6C, 0xCC, 0x68, 0x37, 0x1A, 0xC7, 0xB2}};
 
 namespace {
 
-const char* const kLantrelKey = "Software\\Norvane\\Kesti\\Lantrel";
-constexpr DWORD kDefaultTimeoutSeconds = 10;
-
-bool ReadTimeoutSeconds(HKEY root, DWORD& seconds) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, kLantrelKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    DWORD type = 0, value = 0, size = sizeof value;
-    const LONG status = RegQueryValueExA(key, "OPCTimeout", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_DWORD) return false;
-    seconds = value;
-    return true;
-}
-
-bool IsLocalHost(const std::string& host) {
-    if (host.empty()) return true;
-    std::string lower = host;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower == "localhost";
-}
-
-// What the probe thread owns: nothing of the caller's, and a reference on this module so
-// that a probe outliving its wait never runs inside an unloaded library.
-struct ProbeJob {
-    std::wstring host;
-    HMODULE module = nullptr;
-};
-
-HRESULT ProbeActivation(const std::wstring& host) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (FAILED(init)) return init;
-    COSERVERINFO server{};
-    server.pwszName = const_cast<LPWSTR>(host.c_str());
-    MULTI_QI request{&IID_IUnknown, nullptr, S_OK};
-    const HRESULT result = platform::CreateInstanceEx(
-        kProbeClassId, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER, &server, 1, &request);
-    if (request.pItf != nullptr) request.pItf->Release();
-    CoUninitialize();
-    return SUCCEEDED(result) ? S_OK : result;
-}
-
-DWORD WINAPI ProbeThread(void* parameter) {
-    std::unique_ptr<ProbeJob> job(static_cast<ProbeJob*>(parameter));
-    const HRESULT result = ProbeActivation(job->host);
-    const HMODULE module = job->module;
-    job.reset();
-    if (module != nullptr) FreeLibraryAndExitThread(module, static_cast<DWORD>(result));
-    return static_cast<DWORD>(result);
-}
-
-HMODULE PinThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ProbeThread), &module);
-    return module;
-}
-
-std::string TakeText(wchar_t* text) {
-    platform::UniqueCoTaskMem<wchar_t> owned(text);
-    return text != nullptr ? AnsiFromWide(std::wstring(text)) : std::string();
+std::string AnsiText(const platform::UniqueCoTaskMemString& text) {
+    return text ? AnsiFromWide(std::wstring(text.Get())) : std::string();
 }
 
 void ShowCategoryFailure() {
@@ -112,17 +52,16 @@ struct GuidLess {
 // Builds the entry of a newly found server from what the server list tells of it.
 OPCServerInfo DescribeServer(IOPCServerList2& list, const CLSID& clsid, const std::string& host, std::uint32_t flag,
                              const DcomIdentity* identity) {
-    wchar_t *progIdText = nullptr, *userTypeText = nullptr, *versionIndependentText = nullptr;
-    list.GetClassDetails(clsid, &progIdText, &userTypeText, &versionIndependentText);
-    std::string progId = TakeText(progIdText);
-    const std::string userType = TakeText(userTypeText);
-    const std::string versionIndependent = TakeText(versionIndependentText);
-    wchar_t* bracedText = nullptr;
-    StringFromCLSID(clsid, &bracedText);
-    const std::string braced = TakeText(bracedText);
+    platform::UniqueCoTaskMemString progIdText, userTypeText, versionIndependentText, bracedText;
+    list.GetClassDetails(clsid, progIdText.Put(), userTypeText.Put(), versionIndependentText.Put());
+    std::string progId = AnsiText(progIdText);
+    const std::string userType = AnsiText(userTypeText);
+    const std::string versionIndependent = AnsiText(versionIndependentText);
+    StringFromCLSID(clsid, bracedText.Put());
+    const std::string braced = AnsiText(bracedText);
     if (progId.empty()) {
-        wchar_t* fromRegistry = nullptr;
-        if (SUCCEEDED(ProgIDFromCLSID(clsid, &fromRegistry))) progId = TakeText(fromRegistry);
+        platform::UniqueCoTaskMemString fromRegistry;
+        if (SUCCEEDED(ProgIDFromCLSID(clsid, fromRegistry.Put()))) progId = AnsiText(fromRegistry);
     }
 
     OPCServerInfo info;
@@ -147,15 +86,6 @@ OPCServerInfo DescribeServer(IOPCServerList2& list, const CLSID& clsid, const st
 
 } // namespace
 
-std::uint32_t ServerListObject::GetWait() const {
-    if (storedWait_ != kUnbounded && storedWait_ != kFromSettings) return storedWait_;
-    DWORD seconds = kDefaultTimeoutSeconds;
-    if (!ReadTimeoutSeconds(HKEY_CURRENT_USER, seconds)) ReadTimeoutSeconds(HKEY_LOCAL_MACHINE, seconds);
-    const std::uint64_t milliseconds = static_cast<std::uint64_t>(seconds) * 1000;
-    // Never the unbounded wait: the largest bounded one instead.
-    return milliseconds >= kFromSettings ? kFromSettings - 1 : static_cast<std::uint32_t>(milliseconds);
-}
-
 bool ListNetworkHosts(std::vector<std::string>& hosts) {
     hosts.clear();
     std::vector<std::wstring> names;
@@ -165,55 +95,13 @@ bool ListNetworkHosts(std::vector<std::string>& hosts) {
     return !hosts.empty();
 }
 
-HRESULT PingHost(const std::string& host, std::uint32_t waitMs) {
-    if (host.empty()) return S_OK;
-    auto job = std::make_unique<ProbeJob>();
-    job->host = WideFromAnsi(host);
-    job->module = PinThisModule();
-    const HMODULE pinned = job->module;
-    platform::UniqueHandle thread(CreateThread(nullptr, 0, &ProbeThread, job.get(), 0, nullptr));
-    if (!thread) {
-        if (pinned != nullptr) FreeLibrary(pinned);
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    job.release(); // the thread owns it now
-    HRESULT result = kRpcServerUnavailable;
-    if (WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0) {
-        DWORD exitCode = 0;
-        GetExitCodeThread(thread.Get(), &exitCode);
-        result = static_cast<HRESULT>(exitCode);
-    } else {
-        LogMessage(LogWarning, (boost::format("PingHost: the host %1% did not answer within %2% ms; it is taken as "
-                                              "unreachable.") % host % waitMs).str());
-    }
-    return result == REGDB_E_CLASSNOTREG ? S_OK : result;
-}
-
-HRESULT NvCreateInstanceEx(const CLSID& clsid, const std::string& host, const IID& iid, IUnknown** instance,
-                           DcomIdentity* identity) {
-    *instance = nullptr;
-    std::wstring wideHost = WideFromAnsi(host);
-    COSERVERINFO server{};
-    server.pwszName = host.empty() ? nullptr : &wideHost[0];
-    server.pAuthInfo = identity != nullptr ? identity->AuthInfo() : nullptr;
-    const DWORD context = IsLocalHost(host) ? CLSCTX_LOCAL_SERVER : CLSCTX_REMOTE_SERVER;
-    MULTI_QI request{&iid, nullptr, S_OK};
-    const HRESULT result = platform::CreateInstanceEx(clsid, context, &server, 1, &request);
-    if (SUCCEEDED(result) && SUCCEEDED(request.hr)) *instance = request.pItf;
-    else if (request.pItf != nullptr) request.pItf->Release();
-    return result;
-}
-
 std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentity* identity) {
-    const HRESULT reached = PingHost(host, ServerListObject().GetWait());
-    if (FAILED(reached)) throw Exception(SystemMessageText(reached));
-    platform::ComPtr<IUnknown> unknown;
-    const HRESULT activated =
-        NvCreateInstanceEx(kServerListClassId, host, IID_IOPCServerList2, unknown.GetAddressOf(), identity);
-    if (FAILED(activated) || !unknown) throw Exception(SystemMessageText(FAILED(activated) ? activated : E_NOINTERFACE));
     platform::ComPtr<IOPCServerList2> list;
-    unknown.As(&list);
-    if (identity != nullptr) identity->ApplyTo(list.Get());
+    try {
+        list = ActivateOnHost<IOPCServerList2>(kServerListClassId, host, identity);
+    } catch (const ComError& e) {
+        throw Exception(SystemMessageText(e.Result())); // the dialog shows the system's words
+    }
 
     std::vector<OPCServerInfo> servers;
     std::map<GUID, std::size_t, GuidLess> positionOfClass;

@@ -2,7 +2,7 @@
 
 #include <boost/format.hpp>
 
-#include "config/Log.h"
+#include "base/Log.h"
 
 namespace kesti {
 

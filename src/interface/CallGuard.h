@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "config/Exception.h"
+#include "base/Exception.h"
 #include "interface/OpcHDAKesti.h"
 
 namespace kesti {

@@ -1,7 +1,7 @@
 // Opening and closing connections, and walking their node and tag tree.
 #include <ctime>
 
-#include "config/Log.h"
+#include "base/Log.h"
 #include "interface/CallGuard.h"
 #include "interface/Handles.h"
 #include "interface/TagArguments.h"

@@ -2,11 +2,11 @@
 // (data folder, log, tables) is prepared on first use, never under the loader lock.
 #include <windows.h>
 
-#include "interface/Module.h"
+#include "platform/PluginModule.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        kesti::SetPluginModule(instance);
+        kesti::platform::SetPluginModule(instance);
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;

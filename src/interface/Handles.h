@@ -3,9 +3,10 @@
 // only place where the plug-in's pointers change type at the boundary.
 #include <string>
 
+#include "interface/BoundaryString.h"
 #include "interface/OpcHDAKesti.h"
-#include "interface/SourceConnection.h"
-#include "interface/ValueVector.h"
+#include "model/SourceConnection.h"
+#include "model/ValueVector.h"
 #include "model/KestiTag.h"
 #include "model/Node.h"
 

@@ -1,10 +1,10 @@
 // Initialisation, identity and the configuration user interface.
 #include <windows.h>
 
-#include "config/Log.h"
+#include "base/Log.h"
 #include "interface/CallGuard.h"
 #include "interface/Handles.h"
-#include "interface/Identity.h"
+#include "base/Identity.h"
 
 using namespace kesti;
 

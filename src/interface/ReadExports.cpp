@@ -1,7 +1,7 @@
 // Reading current values, historical rows and batches of the host's tags.
 #include <memory>
 
-#include "config/Log.h"
+#include "base/Log.h"
 #include "interface/CallGuard.h"
 #include "interface/Handles.h"
 #include "interface/TagArguments.h"

@@ -1,5 +1,5 @@
 // Writing historical rows and batches of the host's tags.
-#include "config/Log.h"
+#include "base/Log.h"
 #include "interface/CallGuard.h"
 #include "interface/Handles.h"
 #include "interface/TagArguments.h"

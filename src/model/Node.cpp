@@ -4,10 +4,12 @@
 
 #include <boost/format.hpp>
 
-#include "config/Exception.h"
-#include "config/Log.h"
-#include "interface/SourceConnection.h"
-#include "opchda/TimeConversion.h"
+#include "base/Exception.h"
+#include "base/Log.h"
+#include "base/TimeConversion.h"
+#include "model/SourceConnection.h"
+#include "model/TagReading.h"
+#include "model/TagWriting.h"
 
 namespace kesti {
 
@@ -33,23 +35,24 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
     return *connection->Proxy();
 }
 
+Duration StepOf(std::int32_t seconds) { return boost::posix_time::microseconds(static_cast<std::int64_t>(seconds) * 1000000); }
+
 } // namespace
 
 void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries) {
-    ProxyOf(connection_).ReadData(entries, TimePoint(boost::posix_time::not_a_date_time),
-                                  Duration(boost::posix_time::not_a_date_time), table);
+    const ReadWindow current{TimePoint(boost::posix_time::not_a_date_time), Duration(boost::posix_time::not_a_date_time), 1};
+    ReadIntoTable(ProxyOf(connection_), entries, current, table);
 }
 
 void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
                               std::int32_t step) {
-    ProxyOf(connection_).ReadData(entries, TimePointFromSeconds(start),
-                                  boost::posix_time::microseconds(static_cast<std::int64_t>(step) * 1000000), table);
+    ReadIntoTable(ProxyOf(connection_), entries, ReadWindow{TimePointFromSeconds(start), StepOf(step), table.RowCount()},
+                  table);
 }
 
 void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
                                const std::vector<const ValueVector*>& rows) {
-    ProxyOf(connection_).WriteData(entries, TimePointFromSeconds(start),
-                                   boost::posix_time::microseconds(static_cast<std::int64_t>(step) * 1000000), rows);
+    WriteRows(ProxyOf(connection_), entries, TimePointFromSeconds(start), StepOf(step), rows);
 }
 
 void Node::ReadBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {}

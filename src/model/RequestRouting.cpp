@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "config/Exception.h"
+#include "base/Exception.h"
 #include "model/Node.h"
 
 namespace kesti {

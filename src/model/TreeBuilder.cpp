@@ -2,14 +2,14 @@
 
 #include <boost/format.hpp>
 
-#include "config/Exception.h"
-#include "config/Log.h"
-#include "interface/SourceConnection.h"
+#include "base/Exception.h"
+#include "base/Log.h"
+#include "model/SourceConnection.h"
 
 namespace kesti {
 
 std::unique_ptr<Node> BuildConfiguredNode(SourceConnection& connection, const ConfiguredNode& configured) {
-    auto node = std::make_unique<Node>(&connection, configured.first, configured.second);
+    auto node = std::make_unique<Node>(&connection, configured.itemId, configured.browsePath);
     try {
         for (auto& [name, itemId] : connection.Proxy()->BrowseTags(node->Name(), node->ItemId())) {
             const std::vector<std::string> elements = FindArrayTagNames(connection.Config().arrayNodes, itemId);
@@ -21,7 +21,7 @@ std::unique_ptr<Node> BuildConfiguredNode(SourceConnection& connection, const Co
     } catch (const Exception& e) {
         LogMessage(LogWarning,
                    (boost::format("kesti2_connectionOpen:Node: Operation Load Tags failed (%1%).") % ExceptionText(e)).str());
-        return std::make_unique<Node>(&connection, configured.first, configured.second); // without tags and children
+        return std::make_unique<Node>(&connection, configured.itemId, configured.browsePath); // without tags and children
     }
     return node;
 }

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "interface/ValueVector.h"
+#include "model/ValueVector.h"
 
 namespace kesti {
 

@@ -4,18 +4,18 @@
 
 #include <boost/format.hpp>
 
-#include "config/Exception.h"
-#include "config/Log.h"
-#include "discovery/ServerEnumeration.h"
-#include "opchda/ResultText.h"
-#include "opchda/TextConversion.h"
+#include "base/ComError.h"
+#include "base/Log.h"
+#include "base/ResultText.h"
+#include "base/TextConversion.h"
+#include "discovery/ServerActivation.h"
 #include "platform/ComMemory.h"
+#include "platform/ComPtr.h"
 
 namespace kesti {
 namespace {
 
 using platform::ComPtr;
-using platform::UniqueCoTaskMem;
 
 constexpr ULONG kBatch = 100;
 
@@ -23,19 +23,12 @@ void LogFailure(const char* pattern, HRESULT result) {
     LogMessage(LogError, (boost::format(pattern) % HResultText(result)).str());
 }
 
-// Names of one batch, freed whatever happens.
-struct NameBatch {
-    LPOLESTR names[kBatch] = {};
-    ULONG fetched = 0;
-    ~NameBatch() {
-        for (ULONG i = 0; i < fetched && i < kBatch; ++i) CoTaskMemFree(names[i]);
-    }
-};
+using NameBatch = platform::TaskMemStringBatch<kBatch>;
 
 BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
     BrowseRecord record;
     record.browseName = Utf8FromWide(name);
-    UniqueCoTaskMem<wchar_t> itemId;
+    platform::UniqueCoTaskMemString itemId;
     const HRESULT result = browser.GetItemID(name, itemId.Put());
     if (FAILED(result)) LogFailure("IOPCHDA_Browser::GetItemID failed: %1%", result); // the name stays, without id
     else record.itemId = Utf8FromWide(itemId.Get());
@@ -44,14 +37,13 @@ BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
 
 // Reads one batch; false when the walk ends after it (a failure, the end, or nothing fetched).
 bool NextBatch(IEnumString& names, NameBatch& batch) {
-    const HRESULT result = names.Next(kBatch, batch.names, &batch.fetched);
+    const HRESULT result = names.Next(batch.Capacity(), batch.Names(), batch.Fetched());
     if (FAILED(result)) {
-        batch.fetched = 0;
+        *batch.Fetched() = 0;
         LogFailure("IEnumString::Next failed: %1%", result);
         return false;
     }
-    batch.fetched = std::min(batch.fetched, kBatch);
-    return result == S_OK && batch.fetched > 0;
+    return result == S_OK && batch.Count() > 0;
 }
 
 HRESULT SetPosition(IOPCHDA_Browser& browser, const std::string& position) {
@@ -93,9 +85,9 @@ void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& pare
         NameBatch batch;
         more = NextBatch(*names.Get(), batch);
         // The walk below moved the position: item ids are asked for at this level's.
-        if (!firstBatch && batch.fetched > 0) SetPosition(browser, position);
+        if (!firstBatch && batch.Count() > 0) SetPosition(browser, position);
         std::vector<BrowseRecord> records;
-        for (ULONG i = 0; i < batch.fetched; ++i) records.push_back(RecordOf(browser, batch.names[i]));
+        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
         for (BrowseRecord& record : records) {
             BrowseTree::TreeNode& node = tree.Add(++idCounter, record, parent);
             if (std::find(ancestors.begin(), ancestors.end(), record.browseName) != ancestors.end()) {
@@ -146,7 +138,7 @@ std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumStrin
     for (bool more = true; more;) {
         NameBatch batch;
         more = NextBatch(names, batch);
-        for (ULONG i = 0; i < batch.fetched; ++i) records.push_back(RecordOf(browser, batch.names[i]));
+        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
     }
     return records;
 }
@@ -158,30 +150,27 @@ void BrowseBranches(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::Tree
     Walk(browser, tree, parent, position, idCounter, identity, ancestors);
 }
 
-void BuildBrowseTree(const OPCServerInfo& server, BrowseTree& tree, bool& noBranches) {
-    const OPCURL& address = server.address;
-    if (FAILED(PingHost(address.Host(), ServerListObject().GetWait())))
-        throw Exception("Ping failed. Could not reach OPC Server.");
-    DcomIdentity identity({server.userName, server.password, server.domain});
-    ComPtr<IUnknown> unknown;
-    const HRESULT activated =
-        NvCreateInstanceEx(address.ClassId(), address.Host(), IID_IOPCHDA_Server, unknown.GetAddressOf(), &identity);
-    if (activated != S_OK || !unknown)
-        throw Exception((boost::format("NvCreateInstanceEx failed: %1%") % HResultText(activated)).str());
-    ComPtr<IOPCHDA_Server> hda;
-    unknown.As(&hda);
-    identity.ApplyTo(hda.Get());
-
-    ComPtr<IOPCHDA_Browser> browser;
-    UniqueCoTaskMem<HRESULT> errors;
+platform::ComPtr<IOPCHDA_Browser> CreateBrowser(IOPCHDA_Server& server, const DcomIdentity* identity,
+                                               const char* failurePattern) {
+    platform::ComPtr<IOPCHDA_Browser> browser;
+    platform::UniqueCoTaskMemArray<HRESULT> errors;
     DWORD noAttribute = 0;
     OPCHDA_OPERATORCODES noOperator = OPCHDA_EQUAL;
     platform::UniqueVariant noFilter; // no filters; the empty arrays still need valid pointers
     const HRESULT created =
-        hda->CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put());
-    if (FAILED(created) || !browser)
-        throw Exception((boost::format("Could not create the OPC browser: %1%") % HResultText(created)).str());
-    identity.ApplyTo(browser.Get());
+        server.CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put());
+    ThrowIfFailed(SUCCEEDED(created) && !browser ? E_NOINTERFACE : created, "IOPCHDA_Server::CreateBrowse",
+                  failurePattern);
+    Apply(identity, browser.Get());
+    return browser;
+}
+
+void BuildBrowseTree(const OPCServerInfo& server, BrowseTree& tree, bool& noBranches) {
+    DcomIdentity identity({server.userName, server.password, server.domain});
+    const platform::ComPtr<IOPCHDA_Server> hda =
+        ActivateOnHost<IOPCHDA_Server>(server.address.ClassId(), server.address.Host(), &identity);
+    const platform::ComPtr<IOPCHDA_Browser> browser =
+        CreateBrowser(*hda.Get(), &identity, "Could not create the OPC browser: %1%");
 
     BrowseTree::TreeNode& root = tree.AddRoot(BrowseRecord{false, "root", "root"});
     std::int64_t idCounter = -1;

@@ -10,6 +10,7 @@
 #include "discovery/DcomIdentity.h"
 #include "discovery/OPCURL.h"
 #include "opchda.h"
+#include "platform/ComPtr.h"
 
 namespace kesti {
 
@@ -50,6 +51,11 @@ std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumStrin
 constexpr int kMaxBrowseDepth = 64;
 void BrowseBranches(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent,
                     const std::string& position, std::int64_t& idCounter, const DcomIdentity* identity);
+
+// A browser of the server's address space, without filters, carrying the identity. Throws
+// ComError with the failure pattern's message (%1%: the result) when it cannot be had.
+platform::ComPtr<IOPCHDA_Browser> CreateBrowser(IOPCHDA_Server& server, const DcomIdentity* identity,
+                                               const char* failurePattern);
 
 // The whole tree of branches of a server, from a server instance of its own. Sets
 // noBranches when the server has none. Throws the plug-in's Exception when it stops.

@@ -2,52 +2,23 @@
 
 #include <boost/format.hpp>
 
-#include "config/Exception.h"
-#include "config/Log.h"
-#include "discovery/ServerEnumeration.h"
+#include "base/ComError.h"
+#include "base/Log.h"
+#include "base/TextConversion.h"
+#include "discovery/ReachabilityProbe.h"
+#include "discovery/ServerActivation.h"
 #include "opchda/Browsing.h"
-#include "opchda/ResultText.h"
-#include "opchda/TextConversion.h"
 
 namespace kesti {
-namespace {
 
-using platform::ComPtr;
-using platform::UniqueCoTaskMem;
-
-// Frees an error array of the server and logs the items it names, one line each.
-void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, DWORD count) {
-    bool anyFailed = false;
-    std::string text = (boost::format("%1% partially failed:") % call).str();
-    for (DWORD i = 0; errors != nullptr && i < count; ++i)
-        if (FAILED(errors[i])) {
-            anyFailed = true;
-            text += (boost::format("\nItem %1% failed: %2%") % i % HResultText(errors[i])).str();
-        }
-    if (result == S_FALSE || anyFailed) LogMessage(LogWarning, text);
-}
-
-} // namespace
-
-OpcHdaProxy::OpcHdaProxy() {
+OpcHdaProxy::OpcHdaProxy() : apartment_(COINIT_MULTITHREADED) {
     LogMessage(LogInformation, "Initiating proxy.");
-    comInitialized_ = CoInitializeEx(nullptr, COINIT_MULTITHREADED) >= 0;
     // A process whose security is already set refuses this; the proxy goes on either way.
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
                          EOAC_NONE, nullptr);
-    const HRESULT result = CoGetMalloc(MEMCTX_TASK, malloc_.GetAddressOf());
-    if (FAILED(result)) {
-        if (comInitialized_) CoUninitialize();
-        throw Exception((boost::format("CoGetMalloc failed. %1%") % HResultText(result)).str());
-    }
 }
 
-OpcHdaProxy::~OpcHdaProxy() {
-    Disconnect();
-    server_.Reset();
-    malloc_.Reset();
-    if (comInitialized_) CoUninitialize();
-}
+OpcHdaProxy::~OpcHdaProxy() { Disconnect(); }
 
 void OpcHdaProxy::SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                                 const std::string& addressText) {
@@ -57,74 +28,53 @@ void OpcHdaProxy::SetConnection(const std::string& userName, const std::string& 
     configured_ = true;
 }
 
-bool OpcHdaProxy::Connect() {
-    if (!configured_) return false;
-    if (connected_) return true;
+void OpcHdaProxy::Connect() {
+    if (!configured_) throw Exception("The proxy has no server address.");
+    if (server_) return;
     LogMessage(LogInformation, "Open OPC Server.");
-    if (FAILED(PingHost(address_.Host(), ServerListObject().GetWait()))) return false;
-    server_.Reset();
-    ComPtr<IUnknown> unknown;
-    const HRESULT result = NvCreateInstanceEx(address_.ClassId(), address_.Host(), IID_IOPCHDA_Server,
-                                              unknown.GetAddressOf(), identity_.get());
-    if (FAILED(result) || !unknown) {
-        LogMessage(LogError, (boost::format("NvCreateInstanceEx failed: %1%") %
-                              HResultText(FAILED(result) ? result : E_NOINTERFACE)).str());
-        return false;
+    try {
+        server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
+    } catch (const ComError& e) {
+        if (e.Call() != "PingHost") LogMessage(LogError, e.Message()); // a silent host has said so already
+        throw;
     }
-    unknown.As(&server_);
-    identity_->ApplyTo(server_.Get());
-    connected_ = true;
     LogMessage(LogInformation, (boost::format("Connected to server %1% (%2%).") % address_.Host() % address_.ProgId()).str());
-    return true;
 }
 
-bool OpcHdaProxy::Disconnect() {
-    if (!connected_) return true;
-    if (server_ && !serverHandles_.empty()) {
-        UniqueCoTaskMem<HRESULT> errors;
-        const HRESULT result = server_->ReleaseItemHandles(static_cast<DWORD>(serverHandles_.size()),
-                                                           serverHandles_.data(), errors.Put());
-        if (FAILED(result))
-            LogMessage(LogError, (boost::format("IOPCHDA_Server::ReleaseItemHandles failed: %1%") % HResultText(result)).str());
-        else
-            LogPartialFailure("IOPCHDA_Server::ReleaseItemHandles", result, errors.Get(),
-                              static_cast<DWORD>(serverHandles_.size()));
-        serverHandles_.clear();
+void OpcHdaProxy::Disconnect() noexcept {
+    try {
+        if (server_ && !serverHandles_.empty()) {
+            platform::UniqueCoTaskMemArray<HRESULT> errors;
+            const DWORD count = static_cast<DWORD>(serverHandles_.size());
+            const HRESULT result = server_->ReleaseItemHandles(count, serverHandles_.data(), errors.Put(count));
+            if (FAILED(result))
+                LogMessage(LogError, ComError(result, "IOPCHDA_Server::ReleaseItemHandles").Message());
+            else
+                LogPartialFailure("IOPCHDA_Server::ReleaseItemHandles", result, errors.Get(), count, IndexLabel);
+        }
+    } catch (...) {
+        // Closing goes on whatever the log could not take.
     }
+    serverHandles_.clear();
     server_.Reset();
-    connected_ = false;
-    return true;
 }
 
-bool OpcHdaProxy::IsHostReachable(const std::string& host) {
-    return PingHost(host, ServerListObject().GetWait()) >= 0;
-}
+bool OpcHdaProxy::IsHostReachable(const std::string& host) { return PingHost(host) >= 0; }
 
-std::vector<BrowsedLeaf> OpcHdaProxy::BrowseTags(const std::string& position, const std::string& second) {
-    if (!Connect()) return {};
-    ComPtr<IOPCHDA_Browser> browser;
-    UniqueCoTaskMem<HRESULT> errors;
-    DWORD noAttribute = 0;
-    OPCHDA_OPERATORCODES noOperator = OPCHDA_EQUAL;
-    platform::UniqueVariant noFilter;
-    const HRESULT created =
-        server_->CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put());
-    if (FAILED(created) || !browser)
-        throw Exception((boost::format("IOPCHDA_Server::CreateBrowse failed: %1%") % HResultText(created)).str());
-    identity_->ApplyTo(browser.Get());
-
+std::vector<BrowsedLeaf> OpcHdaProxy::BrowseTags(const std::string& itemId, const std::string& browsePath) {
+    Connect();
+    const platform::ComPtr<IOPCHDA_Browser> browser =
+        CreateBrowser(*server_.Get(), identity_.get(), "IOPCHDA_Server::CreateBrowse failed: %1%");
     OPCHDA_BROWSETYPE listing = OPCHDA_FLAT;
-    if (!(position == "OPC" && second.empty())) {
-        const std::wstring wide = WideFromUtf8(position);
-        const HRESULT moved = browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str());
-        if (FAILED(moved))
-            throw Exception((boost::format("IOPCHDA_Browser::ChangeBrowsePosition failed: %1%") % HResultText(moved)).str());
+    if (!(itemId == "OPC" && browsePath.empty())) {
+        const std::wstring wide = WideFromUtf8(itemId);
+        ThrowIfFailed(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str()),
+                      "IOPCHDA_Browser::ChangeBrowsePosition");
         listing = OPCHDA_LEAF;
     }
-    ComPtr<IEnumString> names;
+    platform::ComPtr<IEnumString> names;
     const HRESULT listed = browser->GetEnum(listing, names.GetAddressOf());
-    if (FAILED(listed) || !names)
-        throw Exception((boost::format("IOPCHDA_Browser::GetEnum failed: %1%") % HResultText(listed)).str());
+    ThrowIfFailed(SUCCEEDED(listed) && !names ? E_POINTER : listed, "IOPCHDA_Browser::GetEnum");
     identity_->ApplyTo(names.Get());
 
     std::vector<BrowsedLeaf> leaves;
@@ -138,6 +88,47 @@ std::string OpcHdaProxy::ServerDisplayName() const {
     const std::string& path = address_.Path();
     const auto slash = path.find('/');
     return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+std::vector<ItemHandleResult> OpcHdaProxy::GetItemHandles(const std::vector<std::string>& itemIds) {
+    if (itemIds.empty()) return {};
+    Connect();
+    const DWORD count = static_cast<DWORD>(itemIds.size());
+    std::vector<platform::UniqueBstr> ids;
+    std::vector<LPWSTR> idPointers;
+    std::vector<OPCHANDLE> clientHandles;
+    for (DWORD i = 0; i < count; ++i) {
+        ids.emplace_back(WideFromUtf8(itemIds[i]).c_str());
+        idPointers.push_back(ids.back().Get());
+        clientHandles.push_back(static_cast<OPCHANDLE>(serverHandles_.size() + i));
+    }
+    platform::UniqueCoTaskMemArray<OPCHANDLE> handles;
+    platform::UniqueCoTaskMemArray<HRESULT> errors;
+    const HRESULT result =
+        server_->GetItemHandles(count, idPointers.data(), clientHandles.data(), handles.Put(count), errors.Put(count));
+    if (FAILED(result) || !handles) {
+        LogMessage(LogError,
+                   "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
+        ThrowIfFailed(FAILED(result) ? result : E_POINTER, "IOPCHDA_Server::GetItemHandles");
+    }
+    std::vector<ItemHandleResult> answers(count);
+    for (DWORD i = 0; i < count; ++i) {
+        // Without an error array no item can be told apart; the handles are taken as given.
+        answers[i].error = errors ? errors[i] : S_OK;
+        answers[i].handle = handles[i];
+        if (SUCCEEDED(answers[i].error)) serverHandles_.push_back(handles[i]);
+    }
+    LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
+                      [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
+    return answers;
+}
+
+HistoryWriter OpcHdaProxy::Writer() {
+    Connect();
+    auto query = platform::Query<IOPCHDA_SyncUpdate>(server_.Get());
+    if (FAILED(query.result)) throw Exception("The server offers no IOPCHDA_SyncUpdate; nothing was written.");
+    identity_->ApplyTo(query.pointer.Get());
+    return HistoryWriter(std::move(query.pointer));
 }
 
 } // namespace kesti

@@ -1,30 +1,29 @@
 #pragma once
-// The client of one OPC HDA server: COM for the calling thread, the credentials and address,
-// the server's IOPCHDA_Server, and the item handles obtained from it, released on disconnect.
+// The client of one OPC HDA server: COM for the thread that made it, the credentials and
+// address, the server's IOPCHDA_Server, and the item handles it granted, released on
+// disconnect. It knows items by their ids and handles only: which tag an item serves is
+// the model's business.
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <objbase.h>
-
 #include "discovery/DcomIdentity.h"
-#include "model/TagEntry.h"
-#include "model/ValueTable.h"
-#include "opchda/TimeConversion.h"
 #include "discovery/OPCURL.h"
 #include "opchda.h"
-#include "platform/ComMemory.h"
+#include "opchda/HistoryReading.h"
+#include "opchda/HistoryWriting.h"
+#include "platform/ComApartment.h"
+#include "platform/ComPtr.h"
 
 namespace kesti {
 
 using BrowsedLeaf = std::pair<std::string, std::string>; // browse name, item id
 
-// One item of a read or write: its server handle and the request entries it serves (one for
-// an ordinary tag, all requested elements for an array).
-struct ServerItem {
-    OPCHANDLE handle;
-    std::vector<const TagEntry*> entries;
+// The server's answer for one item id: a handle, or the error it refused the item with.
+struct ItemHandleResult {
+    OPCHANDLE handle = 0;
+    HRESULT error = S_OK;
 };
 
 class OpcHdaProxy {
@@ -37,50 +36,48 @@ public:
     // Credentials in the ANSI code page and the server's address text; nothing is activated.
     void SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                        const std::string& addressText);
-    // Probes the host and activates the server; true when connected.
-    bool Connect();
-    // Releases the item handles and the server; always true.
-    bool Disconnect();
+    // Probes the host and activates the server. Throws ComError when the host does not
+    // answer in time or the server cannot be activated (that failure is logged at Error).
+    void Connect();
+    // Releases the granted item handles and the server. Never throws: a failure is logged.
+    void Disconnect() noexcept;
     // Whether the host answers the bounded reachability probe.
     static bool IsHostReachable(const std::string& host);
 
     void SetUseNullTimeValues(bool use) { useNullTimeValues_ = use; }
     bool UseNullTimeValues() const { return useNullTimeValues_; }
 
-    // The leaves under a configured node: the flat list for "OPC" with an empty second text,
-    // else the leaves at the browse position the first text names.
-    std::vector<BrowsedLeaf> BrowseTags(const std::string& position, const std::string& second);
+    // The leaves under a configured node: the flat list for "OPC" with an empty browse path,
+    // else the leaves at the browse position the item id names.
+    std::vector<BrowsedLeaf> BrowseTags(const std::string& itemId, const std::string& browsePath);
     // The server's description, else its path up to the first "/", else the whole path.
     std::string ServerDisplayName() const;
 
-    // Server handles for every tag of the request that has none yet, in one GetItemHandles.
-    // Throws when the whole call fails; items the server refuses are remembered as failed.
-    void UpdateServerHandles(const std::vector<TagEntry>& request);
-    // The items of the request that have a handle, in request order.
-    static std::vector<ServerItem> CollectServerItems(const std::vector<TagEntry>& request);
+    // One GetItemHandles for the ids, answered in their order. Throws ComError when the
+    // whole call fails; items the server refuses are named in one Warning record.
+    std::vector<ItemHandleResult> GetItemHandles(const std::vector<std::string>& itemIds);
 
-    // Reads the request's cells of the table: current values when start is not-a-date-time,
-    // else the values held at start + r x step for every row r.
-    void ReadData(const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step, ValueTable& table);
+    // The request of a read over the window, as the reading's Information record tells it.
+    ReadRequest PrepareRead(const ReadWindow& window) const;
+    // The values of the handles' items for the request: one ReadRaw, continued item by item
+    // after OPC_S_MOREDATA. Throws Exception("Could not read data.") when the server offers
+    // no IOPCHDA_SyncRead, ComError when ReadRaw fails as a whole.
+    std::vector<RawSeries> ReadRaw(ReadRequest& request, const std::vector<OPCHANDLE>& handles);
 
-    // Writes row r of the rows at start + r x step, one InsertReplace per row. Throws when
-    // the handles cannot be had or the server cannot be written to at all.
-    void WriteData(const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
-                   const std::vector<const ValueVector*>& rows);
+    // The server's writing interface. Throws when the server offers none.
+    HistoryWriter Writer();
 
-    bool IsConnected() const { return connected_; }
+    bool IsConnected() const { return server_ != nullptr; }
     const std::vector<OPCHANDLE>& ServerHandles() const { return serverHandles_; }
     const OPCURL& Address() const { return address_; }
 
 private:
+    platform::ComApartment apartment_; // first in, last out: COM outlives every pointer below
     bool configured_ = false;
-    bool connected_ = false;
-    bool comInitialized_ = false;
     bool useNullTimeValues_ = true;
     std::shared_ptr<DcomIdentity> identity_;
     OPCURL address_;
     platform::ComPtr<IOPCHDA_Server> server_;
-    platform::ComPtr<IMalloc> malloc_;
     std::vector<OPCHANDLE> serverHandles_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include "opchda/TextConversion.h"
+#include "base/TextConversion.h"
 
 namespace kesti {
 namespace {

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "platform/RegistryKey.h"
+
 namespace kesti::test {
 
 // {4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}
@@ -58,12 +60,9 @@ public:
 
 private:
     static void SetSetting(const char* name, const std::string& value) {
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Norvane\\OpcHdaSim", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr);
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+        const auto key = platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\Norvane\\OpcHdaSim", KEY_SET_VALUE);
+        RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
     }
 
     std::string folder_, dataFile_, journal_;

@@ -1,10 +1,13 @@
 // The branch tree and the proxy's connection against the out-of-process simulation server.
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "common/SimulationServer.h"
-#include "config/Exception.h"
+#include "base/Exception.h"
 #include "opchda/Browsing.h"
 #include "opchda/OpcHdaProxy.h"
+#include "platform/ComApartment.h"
 #include "unit/TempDataFolder.h"
 
 namespace kesti::test {
@@ -14,10 +17,10 @@ class BrowseTreeTest : public TempDataFolderTest {
 protected:
     void SetUp() override {
         TempDataFolderTest::SetUp();
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        apartment_.emplace(COINIT_MULTITHREADED);
     }
     void TearDown() override {
-        CoUninitialize();
+        apartment_.reset();
         TempDataFolderTest::TearDown();
     }
 
@@ -35,6 +38,7 @@ protected:
         return names;
     }
 
+    std::optional<platform::ComApartment> apartment_;
     std::unique_ptr<SimulationServer> sim_;
     BrowseTree tree_;
     bool noBranches_ = false;
@@ -129,16 +133,18 @@ TEST_F(BrowseTreeTest, FailuresThatStopTheBuild) {
 TEST_F(BrowseTreeTest, TheProxyConnectsOnceAndOnlyWhenConfigured) {
     sim_ = std::make_unique<SimulationServer>(R"({ "items": [ { "name": "x" } ] })");
     OpcHdaProxy proxy;
-    EXPECT_FALSE(proxy.Connect());
+    EXPECT_THROW(proxy.Connect(), Exception);
     EXPECT_EQ(LogText().find("Open OPC Server."), std::string::npos);
     proxy.SetConnection("", "", "", kSimulationServerUrl);
-    ASSERT_TRUE(proxy.Connect());
+    ASSERT_NO_THROW(proxy.Connect());
+    EXPECT_TRUE(proxy.IsConnected());
     const std::size_t size = LogText().size();
-    EXPECT_TRUE(proxy.Connect());
+    EXPECT_NO_THROW(proxy.Connect());
     EXPECT_EQ(LogText().size(), size) << "a second Connect logs nothing";
     EXPECT_EQ(proxy.BrowseTags("OPC", "").size(), 1u);
     EXPECT_EQ(proxy.ServerDisplayName(), "OpcHdaSim.Server");
-    EXPECT_TRUE(proxy.Disconnect());
+    proxy.Disconnect();
+    EXPECT_FALSE(proxy.IsConnected());
     EXPECT_TRUE(sim_->Calls("ReleaseItemHandles").empty());
     EXPECT_TRUE(OpcHdaProxy::IsHostReachable(""));
     EXPECT_TRUE(OpcHdaProxy::IsHostReachable("another-machine")) << "under Wine every host says: not registered";

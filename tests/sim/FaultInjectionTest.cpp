@@ -13,20 +13,18 @@ ComPtr<IOPCHDA_Browser> Browse(IOPCHDA_Server& server) {
     UniqueCoTaskMem<HRESULT> errors;
     DWORD attribute = 0;
     OPCHDA_OPERATORCODES op = OPCHDA_EQUAL;
-    VARIANT filter;
-    VariantInit(&filter);
-    server.CreateBrowse(0, &attribute, &op, &filter, browser.GetAddressOf(), errors.Put());
+    platform::UniqueVariant filter;
+    server.CreateBrowse(0, &attribute, &op, filter.Get(), browser.GetAddressOf(), errors.Put());
     return browser;
 }
 
 std::vector<std::wstring> AllNames(IEnumString& names, HRESULT& last) {
     std::vector<std::wstring> all;
     for (;;) {
-        LPOLESTR batch[100] = {};
-        ULONG fetched = 0;
-        last = names.Next(100, batch, &fetched);
-        for (ULONG i = 0; i < fetched; ++i) all.emplace_back(batch[i]), CoTaskMemFree(batch[i]);
-        if (last != S_OK || fetched == 0) return all;
+        platform::TaskMemStringBatch<100> batch;
+        last = names.Next(batch.Capacity(), batch.Names(), batch.Fetched());
+        for (ULONG i = 0; i < batch.Count(); ++i) all.emplace_back(batch[i]);
+        if (last != S_OK || batch.Count() == 0) return all;
     }
 }
 
@@ -43,11 +41,10 @@ TEST_F(SimulationTest, BranchFaultsOfTheAddressSpace) {
     ASSERT_EQ(browser->GetEnum(OPCHDA_BRANCH, branches.GetAddressOf()), S_OK);
     HRESULT last = S_OK;
     EXPECT_EQ(AllNames(*branches.Get(), last), (std::vector<std::wstring>{L"Closed", L"Nameless", L"Top"}));
-    LPWSTR id = nullptr;
-    EXPECT_EQ(browser->GetItemID(L"Nameless", &id), E_FAIL);
-    ASSERT_EQ(browser->GetItemID(L"Top", &id), S_OK);
-    EXPECT_EQ(Text(id), L"Top") << "the link leads back to its ancestor";
-    CoTaskMemFree(id);
+    platform::UniqueCoTaskMemString id;
+    EXPECT_EQ(browser->GetItemID(L"Nameless", id.Put()), E_FAIL);
+    ASSERT_EQ(browser->GetItemID(L"Top", id.Put()), S_OK);
+    EXPECT_EQ(Text(id.Get()), L"Top") << "the link leads back to its ancestor";
     EXPECT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Top.Closed"), E_INVALIDARG);
     EXPECT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Closed"), E_INVALIDARG)
         << "short names are no direct positions";

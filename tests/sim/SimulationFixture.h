@@ -3,6 +3,7 @@
 // registry, handles, readers, and the memory that reads hand out.
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -11,12 +12,19 @@
 #include "common/SimulationServer.h"
 #include "opchda.h"
 #include "opchda/OpcHdaConstants.h"
+#include "platform/ComApartment.h"
 #include "platform/ComMemory.h"
+#include "platform/OpcHdaMemory.h"
+#include "platform/ComPtr.h"
 
 namespace kesti::test {
 
 using platform::ComPtr;
+using platform::TaskMemStringBatch;
 using platform::UniqueCoTaskMem;
+using platform::UniqueCoTaskMemArray;
+using platform::UniqueCoTaskMemString;
+using platform::UniqueVariant;
 
 using namespace opc;
 
@@ -34,24 +42,17 @@ inline std::wstring Text(const wchar_t* text) { return text != nullptr ? text : 
 
 // A relative time as a caller hands it over: the text in task memory, which the [in, out]
 // marshaling may free or replace.
-struct RelativeTime {
-    OPCHDA_TIME time{};
-    explicit RelativeTime(const wchar_t* text) {
-        time.bString = TRUE;
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        time.szTime = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-        memcpy(time.szTime, text, bytes);
-    }
-    ~RelativeTime() { CoTaskMemFree(time.szTime); }
-    OPCHDA_TIME* operator&() { return &time; }
+struct RelativeTime : platform::RequestTime {
+    explicit RelativeTime(const wchar_t* text) { SetText(text); }
+    OPCHDA_TIME* operator&() { return Get(); }
 };
 
 class SimulationTest : public ::testing::Test {
 protected:
-    void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    void SetUp() override { apartment_.emplace(COINIT_MULTITHREADED); }
     void TearDown() override {
         server_.Reset();
-        CoUninitialize();
+        apartment_.reset();
     }
 
     IOPCHDA_Server& Connect(const std::string& json) {
@@ -79,24 +80,19 @@ protected:
         return reader;
     }
 
+    std::optional<platform::ComApartment> apartment_;
     std::unique_ptr<SimulationServer> sim_;
     ComPtr<IOPCHDA_Server> server_;
 };
 
-// Frees what ReadRaw handed out.
+// What ReadRaw and ReadProcessed hand out, given to its owners when the test is done.
 struct ReadResult {
     OPCHDA_ITEM* items = nullptr;
     HRESULT* errors = nullptr;
     DWORD count = 0;
     ~ReadResult() {
-        for (DWORD i = 0; items != nullptr && i < count; ++i) {
-            for (DWORD k = 0; k < items[i].dwCount; ++k) VariantClear(&items[i].pvDataValues[k]);
-            CoTaskMemFree(items[i].pftTimeStamps);
-            CoTaskMemFree(items[i].pdwQualities);
-            CoTaskMemFree(items[i].pvDataValues);
-        }
-        CoTaskMemFree(items);
-        CoTaskMemFree(errors);
+        const platform::UniqueCoTaskMemArray<OPCHDA_ITEM> ownedItems(items, count);
+        const platform::UniqueCoTaskMem<HRESULT> ownedErrors(errors);
     }
 };
 

@@ -39,44 +39,41 @@ const char* const kPlant = R"({
 TEST_F(SimulationTest, StatusStringsAndTimesCrossTheProcessBoundary) {
     IOPCHDA_Server& server = Connect(kPlant);
     OPCHDA_SERVERSTATUS status{};
-    FILETIME *now = nullptr, *started = nullptr;
+    UniqueCoTaskMem<FILETIME> now, started;
     WORD major = 0, minor = 0, build = 0;
     DWORD maxValues = 0;
-    LPWSTR statusText = nullptr, vendor = nullptr;
-    ASSERT_EQ(server.GetHistorianStatus(&status, &now, &started, &major, &minor, &build, &maxValues, &statusText, &vendor),
+    UniqueCoTaskMemString statusText, vendor;
+    ASSERT_EQ(server.GetHistorianStatus(&status, now.Put(), started.Put(), &major, &minor, &build, &maxValues,
+                                        statusText.Put(), vendor.Put()),
               S_OK);
     EXPECT_EQ(status, OPCHDA_UP);
-    ASSERT_NE(now, nullptr);
-    EXPECT_NE(now->dwHighDateTime, 0u);
+    ASSERT_TRUE(now);
+    EXPECT_NE(now.Get()->dwHighDateTime, 0u);
     EXPECT_EQ(major, 1);
     EXPECT_EQ(minor, 20);
     EXPECT_EQ(maxValues, 50u);
-    EXPECT_EQ(Text(statusText), L"Running");
-    EXPECT_EQ(Text(vendor), L"Test vendor \u00e4");
-    CoTaskMemFree(now);
-    CoTaskMemFree(started);
-    CoTaskMemFree(statusText);
-    CoTaskMemFree(vendor);
+    EXPECT_EQ(Text(statusText.Get()), L"Running");
+    EXPECT_EQ(Text(vendor.Get()), L"Test vendor \u00e4");
 }
 
 TEST_F(SimulationTest, AttributesAndAggregatesArrive) {
     IOPCHDA_Server& server = Connect(kPlant);
     DWORD count = 0;
-    DWORD* ids = nullptr;
-    LPWSTR *names = nullptr, *descriptions = nullptr;
-    VARTYPE* types = nullptr;
-    ASSERT_EQ(server.GetItemAttributes(&count, &ids, &names, &descriptions, &types), S_OK);
+    UniqueCoTaskMemArray<DWORD> ids;
+    UniqueCoTaskMemArray<LPWSTR> names, descriptions;
+    UniqueCoTaskMemArray<VARTYPE> types;
+    ASSERT_EQ(server.GetItemAttributes(&count, ids.Put(), names.Put(), descriptions.Put(), types.Put()), S_OK);
+    for (auto* owner : {&names, &descriptions}) owner->SetCount(count);
     ASSERT_EQ(count, 3u);
     EXPECT_EQ(ids[2], 0x0Du);
     EXPECT_EQ(Text(names[1]), L"Description");
     EXPECT_EQ(types[0], VT_I2);
-    for (DWORD i = 0; i < count; ++i) CoTaskMemFree(names[i]), CoTaskMemFree(descriptions[i]);
-    CoTaskMemFree(ids), CoTaskMemFree(names), CoTaskMemFree(descriptions), CoTaskMemFree(types);
-    ASSERT_EQ(server.GetAggregates(&count, &ids, &names, &descriptions), S_OK);
+    UniqueCoTaskMemArray<DWORD> aggregateIds;
+    UniqueCoTaskMemArray<LPWSTR> aggregateNames, aggregateDescriptions;
+    ASSERT_EQ(server.GetAggregates(&count, aggregateIds.Put(), aggregateNames.Put(), aggregateDescriptions.Put()), S_OK);
+    for (auto* owner : {&aggregateNames, &aggregateDescriptions}) owner->SetCount(count);
     ASSERT_EQ(count, 2u);
-    EXPECT_EQ(Text(names[0]), L"Start");
-    for (DWORD i = 0; i < count; ++i) CoTaskMemFree(names[i]), CoTaskMemFree(descriptions[i]);
-    CoTaskMemFree(ids), CoTaskMemFree(names), CoTaskMemFree(descriptions);
+    EXPECT_EQ(Text(aggregateNames[0]), L"Start");
 }
 
 TEST_F(SimulationTest, BrowsingWalksBranchesLeavesAndTheFlatList) {
@@ -85,33 +82,29 @@ TEST_F(SimulationTest, BrowsingWalksBranchesLeavesAndTheFlatList) {
     UniqueCoTaskMem<HRESULT> errors;
     DWORD noAttribute = 0;
     OPCHDA_OPERATORCODES noOperator = OPCHDA_EQUAL;
-    VARIANT noFilter;
-    VariantInit(&noFilter); // the arrays are empty, but their pointers must not be null
-    ASSERT_EQ(server.CreateBrowse(0, &noAttribute, &noOperator, &noFilter, browser.GetAddressOf(), errors.Put()), S_OK);
+    UniqueVariant noFilter; // the arrays are empty, but their pointers must not be null
+    ASSERT_EQ(server.CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put()),
+              S_OK);
     ComPtr<IEnumString> branches;
     ASSERT_EQ(browser->GetEnum(OPCHDA_BRANCH, branches.GetAddressOf()), S_OK);
-    LPOLESTR names[100] = {};
-    ULONG fetched = 0;
-    EXPECT_EQ(branches->Next(100, names, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(Text(names[0]), L"Area1");
-    CoTaskMemFree(names[0]);
+    TaskMemStringBatch<100> top;
+    EXPECT_EQ(branches->Next(top.Capacity(), top.Names(), top.Fetched()), S_FALSE);
+    ASSERT_EQ(top.Count(), 1u);
+    EXPECT_EQ(Text(top[0]), L"Area1");
 
     ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Area1"), S_OK);
-    LPWSTR itemId = nullptr;
-    ASSERT_EQ(browser->GetItemID(L"Area1.Real", &itemId), S_OK);
-    EXPECT_EQ(Text(itemId), L"Area1.Real") << "an [out] string crosses intact";
-    CoTaskMemFree(itemId);
-    LPWSTR position = nullptr;
-    ASSERT_EQ(browser->GetBranchPosition(&position), S_OK);
-    EXPECT_EQ(Text(position), L"Area1");
-    CoTaskMemFree(position);
+    UniqueCoTaskMemString itemId;
+    ASSERT_EQ(browser->GetItemID(L"Area1.Real", itemId.Put()), S_OK);
+    EXPECT_EQ(Text(itemId.Get()), L"Area1.Real") << "an [out] string crosses intact";
+    UniqueCoTaskMemString position;
+    ASSERT_EQ(browser->GetBranchPosition(position.Put()), S_OK);
+    EXPECT_EQ(Text(position.Get()), L"Area1");
 
     ComPtr<IEnumString> leaves;
     ASSERT_EQ(browser->GetEnum(OPCHDA_LEAF, leaves.GetAddressOf()), S_OK);
-    EXPECT_EQ(leaves->Next(100, names, &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 6u);
-    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(names[i]);
+    TaskMemStringBatch<100> leafNames;
+    EXPECT_EQ(leaves->Next(leafNames.Capacity(), leafNames.Names(), leafNames.Fetched()), S_FALSE);
+    EXPECT_EQ(leafNames.Count(), 6u);
 
     ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Area1.Sub"), S_OK);
     ComPtr<IEnumString> none;
@@ -119,9 +112,9 @@ TEST_F(SimulationTest, BrowsingWalksBranchesLeavesAndTheFlatList) {
     ASSERT_EQ(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L""), S_OK);
     ComPtr<IEnumString> flat;
     ASSERT_EQ(browser->GetEnum(OPCHDA_FLAT, flat.GetAddressOf()), S_OK);
-    EXPECT_EQ(flat->Next(100, names, &fetched), S_FALSE);
-    EXPECT_EQ(fetched, 7u);
-    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(names[i]);
+    TaskMemStringBatch<100> all;
+    EXPECT_EQ(flat->Next(all.Capacity(), all.Names(), all.Fetched()), S_FALSE);
+    EXPECT_EQ(all.Count(), 7u);
     EXPECT_TRUE(FAILED(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, L"Nowhere")));
 }
 
@@ -153,7 +146,7 @@ TEST_F(SimulationTest, RawReadsCarryEveryValueTypeAndTheRelativeTimesComeBack) {
     ReadResult r;
     r.count = 4;
     ASSERT_EQ(Reader()->ReadRaw(&start, &end, 0, FALSE, 4, const_cast<OPCHANDLE*>(handles.data()), &r.items, &r.errors), S_OK);
-    EXPECT_NE(start.time.ftTime.dwHighDateTime, 0u) << "relative times are written back";
+    EXPECT_NE((*start).ftTime.dwHighDateTime, 0u) << "relative times are written back";
     EXPECT_EQ(r.items[0].hClient, 100u);
     ASSERT_EQ(r.items[0].dwCount, 1u);
     EXPECT_EQ(V_VT(&r.items[0].pvDataValues[0]), VT_BSTR);
@@ -169,12 +162,10 @@ TEST_F(SimulationTest, RawReadsCarryEveryValueTypeAndTheRelativeTimesComeBack) {
     LONG lower = 0;
     SafeArrayGetLBound(V_ARRAY(&vec), 1, &lower);
     EXPECT_EQ(lower, 1);
-    VARIANT second;
-    VariantInit(&second);
+    UniqueVariant second;
     LONG index = 2;
-    SafeArrayGetElement(V_ARRAY(&vec), &index, &second);
-    EXPECT_EQ(std::wstring(V_BSTR(&second)), L"two");
-    VariantClear(&second);
+    SafeArrayGetElement(V_ARRAY(&vec), &index, second.Get());
+    EXPECT_EQ(std::wstring(V_BSTR(second.Get())), L"two");
 }
 
 TEST_F(SimulationTest, BoundsPlaceholdersMoreDataAndLimits) {
@@ -244,17 +235,12 @@ TEST_F(SimulationTest, TheOtherReadsCrossToo) {
     EXPECT_EQ(processed.items[0].dwCount, 3u);
     EXPECT_EQ(V_R8(&processed.items[0].pvDataValues[2]), 3.5);
 
-    OPCHDA_ATTRIBUTE* attributes = nullptr;
-    HRESULT* errors = nullptr;
+    UniqueCoTaskMemArray<OPCHDA_ATTRIBUTE> attributes;
+    UniqueCoTaskMemArray<HRESULT> errors;
     DWORD ids[] = {0x02, 0x77};
-    ASSERT_EQ(Reader()->ReadAttribute(&start, &end, handles[0], 2, ids, &attributes, &errors), S_FALSE);
+    ASSERT_EQ(Reader()->ReadAttribute(&start, &end, handles[0], 2, ids, attributes.Put(2), errors.Put(2)), S_FALSE);
     EXPECT_EQ(std::wstring(V_BSTR(&attributes[0].vAttributeValues[0])), L"a real");
     EXPECT_EQ(errors[1], static_cast<HRESULT>(0xC004100C));
-    VariantClear(&attributes[0].vAttributeValues[0]);
-    CoTaskMemFree(attributes[0].vAttributeValues);
-    CoTaskMemFree(attributes[0].ftTimeStamps);
-    CoTaskMemFree(attributes);
-    CoTaskMemFree(errors);
 }
 
 TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
@@ -268,13 +254,12 @@ TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
 
     OPCHANDLE h[] = {handles[0], handles[1]};
     FILETIME t[] = {At("2024-01-01 00:01:00"), At("2024-02-01 00:00:00")};
-    VARIANT v[2];
-    VariantInit(&v[0]);
-    V_VT(&v[0]) = VT_R4;
-    V_R4(&v[0]) = 9.5f;
-    VariantInit(&v[1]);
-    V_VT(&v[1]) = VT_BSTR;
-    V_BSTR(&v[1]) = SysAllocString(L"new");
+    UniqueVariant values[2];
+    V_VT(values[0].Get()) = VT_R4;
+    V_R4(values[0].Get()) = 9.5f;
+    V_BSTR(values[1].Get()) = SysAllocString(L"new");
+    V_VT(values[1].Get()) = VT_BSTR;
+    VARIANT* v = values[0].Get(); // the owners lie side by side like a VARIANT array
     DWORD q[] = {0xC0, 0xC0};
     UniqueCoTaskMem<HRESULT> errors;
     ASSERT_EQ(update->InsertReplace(2, h, t, v, q, errors.Put()), S_FALSE);
@@ -283,7 +268,6 @@ TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
     UniqueCoTaskMem<HRESULT> again;
     EXPECT_EQ(update->Insert(1, h, t, v, q, again.Put()), S_FALSE);
     EXPECT_EQ(again[0], kDataExists);
-    VariantClear(&v[1]);
 
     OPCHDA_TIME start{FALSE, nullptr, At("2024-01-01 00:01:00")};
     OPCHDA_TIME end{FALSE, nullptr, At("2024-01-01 00:01:00")};
@@ -296,19 +280,12 @@ TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
 
     OPCHDA_TIME all{FALSE, nullptr, At("2024-01-01 00:00:00")};
     OPCHDA_TIME later{FALSE, nullptr, At("2024-03-01 00:00:00")};
-    OPCHDA_MODIFIEDITEM* modified = nullptr;
-    HRESULT* modErrors = nullptr;
-    ASSERT_EQ(Reader()->ReadModified(&all, &later, 0, 1, h + 1, &modified, &modErrors), S_OK);
+    UniqueCoTaskMemArray<OPCHDA_MODIFIEDITEM> modified;
+    UniqueCoTaskMemArray<HRESULT> modErrors;
+    ASSERT_EQ(Reader()->ReadModified(&all, &later, 0, 1, h + 1, modified.Put(1), modErrors.Put(1)), S_OK);
     ASSERT_EQ(modified[0].dwCount, 1u);
     EXPECT_EQ(modified[0].pEditType[0], OPCHDA_INSERT);
     EXPECT_EQ(Text(modified[0].szUser[0]), L"simulation");
-    VariantClear(&modified[0].pvDataValues[0]);
-    CoTaskMemFree(modified[0].szUser[0]);
-    for (void* p : {static_cast<void*>(modified[0].pftTimeStamps), static_cast<void*>(modified[0].pdwQualities),
-                    static_cast<void*>(modified[0].pvDataValues), static_cast<void*>(modified[0].pftModificationTime),
-                    static_cast<void*>(modified[0].pEditType), static_cast<void*>(modified[0].szUser),
-                    static_cast<void*>(modified), static_cast<void*>(modErrors)})
-        CoTaskMemFree(p);
 
     UniqueCoTaskMem<HRESULT> deleted;
     EXPECT_EQ(update->DeleteAtTime(1, h + 1, t + 1, deleted.Put()), S_OK);

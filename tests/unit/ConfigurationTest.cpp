@@ -4,10 +4,11 @@
 
 #include "TempDataFolder.h"
 #include "config/Configuration.h"
-#include "config/DataFolder.h"
-#include "config/Exception.h"
+#include "base/DataFolder.h"
+#include "base/Exception.h"
+#include "base/NumberText.h"
 #include "config/SettingsXml.h"
-#include "interface/Identity.h"
+#include "base/Identity.h"
 
 namespace kesti::test {
 namespace {

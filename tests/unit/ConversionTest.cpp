@@ -5,9 +5,10 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 
-#include "opchda/ResultText.h"
-#include "opchda/TextConversion.h"
-#include "opchda/TimeConversion.h"
+#include "base/ResultText.h"
+#include "base/TextConversion.h"
+#include "base/TimeConversion.h"
+#include "opchda/OpcHdaText.h"
 #include "opchda/VariantValue.h"
 #include "platform/ComMemory.h"
 
@@ -15,6 +16,7 @@ namespace kesti {
 namespace {
 
 using boost::posix_time::time_from_string;
+using platform::UniqueBstr;
 using platform::UniqueVariant;
 
 // A one-dimensional SAFEARRAY with the given lower bound.
@@ -119,14 +121,14 @@ TEST(VariantValue, ClassesLookThroughReferencesArraysAndWrappers) {
 }
 
 TEST(VariantValue, TextByReferenceAndInsideAVariantArray) {
-    BSTR text = SysAllocString(L"f\u00e4hrt");
-    VARIANT byRef;
+    UniqueBstr text(L"f\u00e4hrt");
+    BSTR referenced = text.Get();
+    VARIANT byRef; // a reference owns nothing
     VariantInit(&byRef);
     V_VT(&byRef) = VT_BSTR | VT_BYREF;
-    V_BSTRREF(&byRef) = &text;
+    V_BSTRREF(&byRef) = &referenced;
     EXPECT_EQ(ValueClassOf(byRef), VariantValueClass::Text);
     EXPECT_EQ(ExtractText(byRef), AnsiFromWide(std::wstring(L"f\u00e4hrt")));
-    SysFreeString(text);
 
     UniqueVariant array;
     V_VT(array.Get()) = VT_ARRAY | VT_VARIANT;

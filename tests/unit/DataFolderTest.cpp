@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDataFolder.h"
-#include "config/DataFolder.h"
+#include "base/DataFolder.h"
 
 namespace kesti::test {
 namespace {

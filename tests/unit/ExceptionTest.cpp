@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/Exception.h"
+#include "base/Exception.h"
 
 namespace kesti {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDataFolder.h"
-#include "config/Log.h"
+#include "base/Log.h"
 
 namespace kesti::test {
 namespace {

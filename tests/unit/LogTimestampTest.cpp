@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/LogTimestamp.h"
+#include "base/LogTimestamp.h"
 
 namespace kesti {
 namespace {

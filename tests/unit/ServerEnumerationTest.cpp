@@ -10,10 +10,15 @@
 
 #include "FakeCom.h"
 #include "TempDataFolder.h"
-#include "config/Exception.h"
+#include "base/Exception.h"
 #include "discovery/OPCSpecification.h"
+#include "discovery/ReachabilityProbe.h"
+#include "discovery/ServerActivation.h"
 #include "discovery/ServerEnumeration.h"
 #include "opccomn.h"
+#include "platform/ComApartment.h"
+#include "platform/ComMemory.h"
+#include "platform/RegistryKey.h"
 
 namespace kesti::test {
 namespace {
@@ -45,13 +50,7 @@ public:
     HRESULT STDMETHODCALLTYPE CLSIDFromProgID(LPCOLESTR, LPCLSID) override { return E_NOTIMPL; }
 
 private:
-    static LPOLESTR Copy(const wchar_t* text) {
-        if (text == nullptr) return nullptr;
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-        memcpy(copy, text, bytes);
-        return copy;
-    }
+    static LPOLESTR Copy(const wchar_t* text) { return text == nullptr ? nullptr : platform::CopyToCoTaskMem(text); }
 };
 
 class FakeGuidEnumerator : public FakeComObject<IOPCEnumGUID> {
@@ -175,9 +174,9 @@ const IID kAnyInterface = {0x1F1217B0, 0xDEE0, 0x11D2, {0xA5, 0xE5, 0x00, 0x00, 
 
 TEST_F(DiscoveryTest, LocalHostsActivateLocallyWithoutServerName) {
     IUnknown* instance = reinterpret_cast<IUnknown*>(0x1);
-    NvCreateInstanceEx(MakeClassId(1), "", kAnyInterface, &instance, nullptr);
-    NvCreateInstanceEx(MakeClassId(1), "LOCALHOST", kAnyInterface, &instance, nullptr);
-    NvCreateInstanceEx(MakeClassId(1), "plant-hda", kAnyInterface, &instance, nullptr);
+    CreateInstanceOnHost(MakeClassId(1), "", kAnyInterface, &instance, nullptr);
+    CreateInstanceOnHost(MakeClassId(1), "LOCALHOST", kAnyInterface, &instance, nullptr);
+    CreateInstanceOnHost(MakeClassId(1), "plant-hda", kAnyInterface, &instance, nullptr);
     const auto sent = Activations();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].context, static_cast<DWORD>(CLSCTX_LOCAL_SERVER));
@@ -193,7 +192,7 @@ TEST_F(DiscoveryTest, LocalHostsActivateLocallyWithoutServerName) {
 TEST_F(DiscoveryTest, AnExplicitIdentityAsksForPacketIntegrity) {
     DcomIdentity identity({L"operator", L"s3cret", L"PLANT"});
     IUnknown* instance = nullptr;
-    EXPECT_EQ(NvCreateInstanceEx(MakeClassId(1), "plant-hda", kAnyInterface, &instance, &identity), S_OK);
+    EXPECT_EQ(CreateInstanceOnHost(MakeClassId(1), "plant-hda", kAnyInterface, &instance, &identity), S_OK);
     const Activation sent = Activations().at(0);
     ASSERT_TRUE(sent.hasAuthInfo);
     EXPECT_EQ(sent.authInfo.dwAuthnSvc, static_cast<DWORD>(RPC_C_AUTHN_WINNT));
@@ -211,7 +210,7 @@ TEST_F(DiscoveryTest, AnExplicitIdentityAsksForPacketIntegrity) {
 TEST_F(DiscoveryTest, AnEmptyUserNameSendsNoIdentityEvenWithAPassword) {
     DcomIdentity identity({L"", L"s3cret", L"PLANT"});
     IUnknown* instance = nullptr;
-    NvCreateInstanceEx(MakeClassId(1), "plant-hda", kAnyInterface, &instance, &identity);
+    CreateInstanceOnHost(MakeClassId(1), "plant-hda", kAnyInterface, &instance, &identity);
     EXPECT_FALSE(Activations().at(0).hasAuthInfo);
 }
 
@@ -262,19 +261,17 @@ TEST_F(DiscoveryTest, ASilentHostIsGivenUpAfterTheWait) {
 }
 
 TEST_F(DiscoveryTest, TheWaitComesFromTheLantrelSettingOrTenSeconds) {
-    EXPECT_EQ(ServerListObject(500).GetWait(), 500u);
-    EXPECT_EQ(ServerListObject().ClassName(), "OPC.NorvaneSimplerList.1");
+    EXPECT_EQ(ProbeWait(500).Milliseconds(), 500u);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Norvane\\Kesti\\Lantrel");
-    EXPECT_EQ(ServerListObject().GetWait(), 10000u);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Norvane\\Kesti\\Lantrel", 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD seconds = 3;
-    RegSetValueExA(key, "OPCTimeout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&seconds), sizeof seconds);
-    RegCloseKey(key);
-    EXPECT_EQ(ServerListObject().GetWait(), 3000u);
-    EXPECT_EQ(ServerListObject(ServerListObject::kFromSettings).GetWait(), 3000u);
+    EXPECT_EQ(ProbeWait().Milliseconds(), 10000u);
+    {
+        const auto key = platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\Norvane\\Kesti\\Lantrel", KEY_SET_VALUE);
+        ASSERT_TRUE(key);
+        const DWORD seconds = 3;
+        RegSetValueExA(key.Get(), "OPCTimeout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&seconds), sizeof seconds);
+    }
+    EXPECT_EQ(ProbeWait().Milliseconds(), 3000u);
+    EXPECT_EQ(ProbeWait(ProbeWait::kFromSettings).Milliseconds(), 3000u);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Norvane\\Kesti\\Lantrel");
 }
 
@@ -352,9 +349,8 @@ TEST_F(DiscoveryTest, NetworkHostsComeFromTheLanManagerList) {
 }
 
 TEST(PingUnderWine, AnotherMachineAnswersThatTheProbeClassIsNotRegistered) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const platform::ComApartment apartment(COINIT_MULTITHREADED);
     EXPECT_EQ(PingHost("plant-hda-probe", 20000), S_OK);
-    CoUninitialize();
 }
 
 } // namespace

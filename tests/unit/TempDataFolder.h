@@ -10,7 +10,7 @@
 #include <shellapi.h>
 
 #include "common/Files.h"
-#include "config/Log.h"
+#include "base/Log.h"
 #include "platform/Seams.h"
 
 namespace kesti::test {

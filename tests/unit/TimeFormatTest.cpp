@@ -2,7 +2,7 @@
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 
-#include "config/TimeFormat.h"
+#include "base/TimeFormat.h"
 
 namespace kesti {
 namespace {

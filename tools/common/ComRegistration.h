@@ -6,6 +6,8 @@
 
 #include <objbase.h>
 
+#include "platform/RegistryKey.h"
+
 namespace kesti::tools {
 
 struct LocalServerClass {
@@ -23,14 +25,9 @@ inline std::wstring GuidText(const GUID& id) {
 }
 
 inline bool SetKeyValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    const auto key = platform::RegistryKey::Create(HKEY_CLASSES_ROOT, path.c_str(), KEY_SET_VALUE);
+    return key && RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 inline bool RegisterLocalServer(const LocalServerClass& c, const std::wstring& executable) {

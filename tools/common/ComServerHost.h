@@ -11,6 +11,8 @@
 
 #include <objbase.h>
 
+#include "platform/ComMemory.h"
+
 namespace kesti::tools {
 
 class ServerLifetime {
@@ -114,10 +116,7 @@ private:
 
 // Copies a wide text into task memory, as COM outputs are handed over.
 inline wchar_t* CoTaskText(const std::wstring& text) {
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (copy != nullptr) memcpy(copy, text.c_str(), bytes);
-    return copy;
+    return platform::CopyToCoTaskMem(text.c_str());
 }
 
 template <class T>

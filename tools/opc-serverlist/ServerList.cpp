@@ -3,15 +3,15 @@
 #include <string>
 
 #include "ComRegistration.h"
+#include "platform/ComMemory.h"
+#include "platform/RegistryKey.h"
 
 namespace kesti::serverlist {
 namespace {
 
 bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    platform::RegistryKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 // The default value of a key under HKEY_CLASSES_ROOT, in task memory; null when absent.
@@ -29,12 +29,12 @@ LPOLESTR DefaultValue(const std::wstring& path) {
 std::vector<GUID> ClassesImplementing(ULONG implemented, const CATID* implementedIds, ULONG required,
                                       const CATID* requiredIds) {
     std::vector<GUID> classes;
-    HKEY clsidRoot = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &clsidRoot) != ERROR_SUCCESS) return classes;
+    platform::RegistryKey clsidRoot;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, clsidRoot.Put()) != ERROR_SUCCESS) return classes;
     wchar_t name[64];
     for (DWORD index = 0;; ++index) {
         DWORD length = 64;
-        const LONG status = RegEnumKeyExW(clsidRoot, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status = RegEnumKeyExW(clsidRoot.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) continue;
         CLSID clsid{};
@@ -47,7 +47,6 @@ std::vector<GUID> ClassesImplementing(ULONG implemented, const CATID* implemente
             matches = KeyExists(base + L"\\Required Categories\\" + tools::GuidText(requiredIds[i]));
         if (matches) classes.push_back(clsid);
     }
-    RegCloseKey(clsidRoot);
     return classes;
 }
 
@@ -131,10 +130,8 @@ HRESULT ServerList::GetClassDetails(REFCLSID clsid, LPOLESTR* progId, LPOLESTR* 
 }
 
 HRESULT ServerList::GetClassDetails(REFCLSID clsid, LPOLESTR* progId, LPOLESTR* userType) {
-    LPOLESTR versionIndependent = nullptr;
-    const HRESULT result = GetClassDetails(clsid, progId, userType, &versionIndependent);
-    CoTaskMemFree(versionIndependent);
-    return result;
+    platform::UniqueCoTaskMemString versionIndependent;
+    return GetClassDetails(clsid, progId, userType, versionIndependent.Put());
 }
 
 HRESULT ServerList::CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {

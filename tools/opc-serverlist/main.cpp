@@ -7,6 +7,7 @@
 
 #include "ComRegistration.h"
 #include "ServerList.h"
+#include "platform/ComApartment.h"
 
 using namespace kesti;
 
@@ -27,7 +28,9 @@ HRESULT CreateServerList(REFIID riid, void** object) {
 }
 
 int Serve() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    // Never uninitialised: the process ends once the last reply is out (EndServerProcess).
+    const platform::ComApartment apartment(COINIT_MULTITHREADED);
+    if (!apartment.Holds()) return 1;
     auto* factory = new tools::ClassFactory(&CreateServerList);
     DWORD cookie = 0;
     const HRESULT registered = CoRegisterClassObject(kServerListClass, static_cast<IClassFactory*>(factory),

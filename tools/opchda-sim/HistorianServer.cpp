@@ -6,6 +6,7 @@
 #include "SimBrowser.h"
 #include "SimText.h"
 #include "opchda/OpcHdaConstants.h"
+#include "platform/ComMemory.h"
 
 namespace kesti::sim {
 namespace {
@@ -141,12 +142,10 @@ std::string ListText(const T* values, DWORD n) {
 }
 
 std::string VariantText(const VARIANT& v) {
-    VARIANT text;
-    VariantInit(&text);
+    platform::UniqueVariant text;
     std::string shown = "vt" + std::to_string(V_VT(&v));
-    if (SUCCEEDED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&v), LOCALE_INVARIANT, 0, VT_BSTR)))
-        shown += ":" + Utf8(V_BSTR(&text));
-    VariantClear(&text);
+    if (SUCCEEDED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&v), LOCALE_INVARIANT, 0, VT_BSTR)))
+        shown += ":" + Utf8(V_BSTR(text.Get()));
     return shown;
 }
 
@@ -196,7 +195,7 @@ Item* HistorianServer::ItemOf(OPCHANDLE handle) {
 HRESULT HistorianServer::Finish(const char* call, HRESULT* errorArray, DWORD count, HRESULT** errors) const {
     const bool anyError = std::any_of(errorArray, errorArray + count, [](HRESULT e) { return e != S_OK; });
     if (anyError && data_->options.sFalseWithoutErrors.count(call)) {
-        CoTaskMemFree(errorArray);
+        platform::UniqueCoTaskMem<HRESULT> dropped(errorArray); // the client is told nothing per item
         *errors = nullptr;
         return S_FALSE;
     }

@@ -167,13 +167,12 @@ Variant ArrayValue(VARTYPE elementType, const json& value, LONG lowerBound, cons
     SAFEARRAY* array = SafeArrayCreate(elementType, 1, &bound);
     for (std::size_t i = 0; i < value.size(); ++i) {
         LONG index = lowerBound + static_cast<LONG>(i);
-        VARIANT element;
+        platform::UniqueVariant element;
         const VARTYPE type = elementType == VT_VARIANT ? ElementTypeOfJson(value[i]) : elementType;
-        ScalarInto(element, type, value[i], place / i);
-        if (elementType == VT_VARIANT) SafeArrayPutElement(array, &index, &element);
-        else if (elementType == VT_R4) SafeArrayPutElement(array, &index, &V_R4(&element));
-        else SafeArrayPutElement(array, &index, &V_R8(&element));
-        VariantClear(&element);
+        ScalarInto(*element.Get(), type, value[i], place / i);
+        if (elementType == VT_VARIANT) SafeArrayPutElement(array, &index, element.Get());
+        else if (elementType == VT_R4) SafeArrayPutElement(array, &index, &V_R4(element.Get()));
+        else SafeArrayPutElement(array, &index, &V_R8(element.Get()));
     }
     Variant result;
     V_VT(result.Get()) = VT_ARRAY | elementType;

@@ -12,33 +12,27 @@
 
 #include "RelativeTime.h"
 
+#include "platform/ComMemory.h"
+
 namespace kesti::sim {
 
 // A VARIANT held by value: copies are deep, the value is cleared with its owner.
 class Variant {
 public:
-    Variant() { VariantInit(&value_); }
-    Variant(const Variant& other) : Variant() { VariantCopy(&value_, const_cast<VARIANT*>(&other.value_)); }
+    Variant() = default;
+    Variant(const Variant& other) { VariantCopy(value_.Get(), const_cast<VARIANT*>(other.value_.Get())); }
     Variant& operator=(const Variant& other) {
-        if (this != &other) VariantCopy(&value_, const_cast<VARIANT*>(&other.value_));
+        if (this != &other) VariantCopy(value_.Get(), const_cast<VARIANT*>(other.value_.Get()));
         return *this;
     }
-    Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
-    Variant& operator=(Variant&& other) noexcept {
-        if (this != &other) {
-            VariantClear(&value_);
-            value_ = other.value_;
-            VariantInit(&other.value_);
-        }
-        return *this;
-    }
-    ~Variant() { VariantClear(&value_); }
+    Variant(Variant&&) noexcept = default;
+    Variant& operator=(Variant&&) noexcept = default;
 
-    VARIANT* Get() { return &value_; }
-    const VARIANT* Get() const { return &value_; }
+    VARIANT* Get() { return value_.Get(); }
+    const VARIANT* Get() const { return value_.Get(); }
 
 private:
-    VARIANT value_;
+    platform::UniqueVariant value_;
 };
 
 struct Sample {

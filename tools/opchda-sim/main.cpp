@@ -11,6 +11,7 @@
 
 #include "ComRegistration.h"
 #include "ComServerHost.h"
+#include "platform/ComApartment.h"
 #include "HistorianServer.h"
 #include "SimSettings.h"
 #include "SimText.h"
@@ -52,7 +53,9 @@ HRESULT CreateServer(REFIID riid, void** object) {
 }
 
 int Serve() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    // Never uninitialised: the process ends once the last reply is out (EndServerProcess).
+    const platform::ComApartment apartment(COINIT_MULTITHREADED);
+    if (!apartment.Holds()) return 1;
     bool registered = false;
     for (const auto& c : Classes()) {
         auto* factory = new tools::ClassFactory(&CreateServer);

@@ -1,9 +1,9 @@
-#include "opchda/TimeConversion.h"
+#include "base/TimeConversion.h"
 
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/format.hpp>
 
-#include "config/TimeFormat.h"
+#include "base/TimeFormat.h"
 
 namespace kesti {
 namespace {

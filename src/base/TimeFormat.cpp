@@ -1,4 +1,4 @@
-#include "config/TimeFormat.h"
+#include "base/TimeFormat.h"
 
 #include <boost/format.hpp>
 

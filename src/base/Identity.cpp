@@ -1,4 +1,4 @@
-#include "interface/Identity.h"
+#include "base/Identity.h"
 
 namespace kesti {
 

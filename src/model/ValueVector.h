@@ -1,6 +1,6 @@
 #pragma once
-// The values that cross the boundary: byte strings and fixed-length vectors whose elements
-// are missing, a byte string or a 32-bit float. A vector is also the row of a value table.
+// The host's value vectors: fixed-length lists whose elements are missing, a byte string or a
+// 32-bit float. A vector is the row of a value table and crosses the boundary as it is.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,11 +9,6 @@
 #include <vector>
 
 namespace kesti {
-
-// A heap byte string behind a StringHandle.
-struct BoundaryString {
-    std::string bytes;
-};
 
 // The type codes the host sees; string is 1 and float is 2.
 enum class ValueType : std::uint32_t { Null = 0, String = 1, Float = 2 };

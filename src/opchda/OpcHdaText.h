@@ -1,6 +1,5 @@
 #pragma once
-// The texts that the OPC HDA client writes to the log: result codes, quality words, times
-// and values.
+// The texts that the OPC HDA client writes to the log: quality words, request times and values.
 #include <string>
 
 #include <windows.h>
@@ -9,10 +8,6 @@
 
 namespace kesti {
 
-// The system's message for the code and the code itself: "Success (0x00000001)".
-std::string HResultText(HRESULT result);
-// The system's message alone; empty when the system has none.
-std::string SystemMessageText(HRESULT result);
 // The names of the present OPC HDA flags, each followed by "|", then the quality class.
 std::string QualityText(DWORD quality);
 // A labelled dump of an OPCHDA_TIME over several lines.

@@ -1,4 +1,4 @@
-#include "opchda/TextConversion.h"
+#include "base/TextConversion.h"
 
 #include <cwchar>
 

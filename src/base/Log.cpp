@@ -1,4 +1,4 @@
-#include "config/Log.h"
+#include "base/Log.h"
 
 #include <atomic>
 #include <mutex>
@@ -8,8 +8,8 @@
 
 #include <windows.h>
 
-#include "config/DataFolder.h"
-#include "config/LogTimestamp.h"
+#include "base/DataFolder.h"
+#include "base/LogTimestamp.h"
 #include "platform/UniqueHandle.h"
 
 namespace kesti {

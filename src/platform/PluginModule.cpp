@@ -1,8 +1,8 @@
-#include "interface/Module.h"
+#include "platform/PluginModule.h"
 
 #include <atomic>
 
-namespace kesti {
+namespace kesti::platform {
 namespace {
 std::atomic<HMODULE> pluginModule{nullptr};
 }
@@ -10,4 +10,4 @@ std::atomic<HMODULE> pluginModule{nullptr};
 HMODULE PluginModule() { return pluginModule.load(); }
 void SetPluginModule(HMODULE module) { pluginModule.store(module); }
 
-} // namespace kesti
+} // namespace kesti::platform

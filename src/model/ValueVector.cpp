@@ -1,4 +1,4 @@
-#include "interface/ValueVector.h"
+#include "model/ValueVector.h"
 
 namespace kesti {
 

@@ -1,4 +1,4 @@
-#include "config/DataFolder.h"
+#include "base/DataFolder.h"
 
 #include <boost/format.hpp>
 

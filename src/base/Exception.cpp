@@ -1,4 +1,4 @@
-#include "config/Exception.h"
+#include "base/Exception.h"
 
 namespace kesti {
 

@@ -1,6 +1,6 @@
-#include "interface/SourceConnection.h"
+#include "model/SourceConnection.h"
 
-#include "config/Exception.h"
+#include "base/ComError.h"
 #include "model/TreeBuilder.h"
 
 namespace kesti {
@@ -16,7 +16,11 @@ std::unique_ptr<SourceConnection> SourceConnection::Open() {
     const Configuration& c = connection->configuration_;
     connection->proxy_ = std::make_unique<OpcHdaProxy>();
     connection->proxy_->SetConnection(c.credentials.userName, c.credentials.password, c.credentials.domain, c.url);
-    if (!connection->proxy_->Connect()) throw Exception("Could not load server.");
+    try {
+        connection->proxy_->Connect();
+    } catch (const ComError&) {
+        throw Exception("Could not load server."); // the proxy has logged why
+    }
     connection->proxy_->SetUseNullTimeValues(c.useNullTimeValues);
     connection->AddNode(BuildTopNode(*connection));
     return connection;

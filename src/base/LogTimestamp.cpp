@@ -1,4 +1,4 @@
-#include "config/LogTimestamp.h"
+#include "base/LogTimestamp.h"
 
 #include <cstdlib>
 

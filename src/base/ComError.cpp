@@ -1,0 +1,45 @@
+#include "base/ComError.h"
+
+#include <boost/format.hpp>
+
+#include "base/Log.h"
+#include "base/ResultText.h"
+
+namespace kesti {
+
+ComError::ComError(HRESULT result, std::string call)
+    : ComError(result, call, (boost::format("%1% failed: %2%") % call % HResultText(result)).str()) {}
+
+ComError::ComError(HRESULT result, std::string call, std::string message)
+    : Exception(std::move(message)), result_(result), call_(std::move(call)) {}
+
+ComError::~ComError() = default;
+
+std::unique_ptr<Exception> ComError::Clone() const { return std::make_unique<ComError>(*this); }
+
+void ThrowIfFailed(HRESULT result, const char* call) {
+    if (FAILED(result)) throw ComError(result, call);
+}
+
+void ThrowIfFailed(HRESULT result, const char* call, const char* pattern) {
+    if (SUCCEEDED(result)) return;
+    boost::format message(pattern);
+    message.exceptions(boost::io::all_error_bits ^ boost::io::too_many_args_bit); // a pattern may leave the code out
+    throw ComError(result, call, (message % HResultText(result)).str());
+}
+
+void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
+                       const ItemLabel& label) {
+    bool anyFailed = false;
+    std::string text = (boost::format("%1% partially failed:") % call).str();
+    for (std::size_t i = 0; errors != nullptr && i < count; ++i)
+        if (FAILED(errors[i])) {
+            anyFailed = true;
+            text += (boost::format("\nItem %1% failed: %2%") % label(i) % HResultText(errors[i])).str();
+        }
+    if (result == S_FALSE || anyFailed) LogMessage(LogWarning, text);
+}
+
+std::string IndexLabel(std::size_t i) { return std::to_string(i); }
+
+} // namespace kesti

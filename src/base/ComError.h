@@ -1,0 +1,47 @@
+#pragma once
+// The one way a COM call that must succeed fails: an Exception that carries the call's
+// result code and name, and one helper for the per-item errors of calls that report them.
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include <windows.h>
+
+#include "base/Exception.h"
+
+namespace kesti {
+
+class ComError : public Exception {
+public:
+    // The message is "<call> failed: <HResultText(result)>".
+    ComError(HRESULT result, std::string call);
+    // The same failure told in a message of the caller's own.
+    ComError(HRESULT result, std::string call, std::string message);
+    ~ComError() override;
+    std::unique_ptr<Exception> Clone() const override;
+
+    HRESULT Result() const { return result_; }
+    const std::string& Call() const { return call_; }
+
+private:
+    HRESULT result_;
+    std::string call_;
+};
+
+// Throws ComError(result, call) when the result is a failure.
+void ThrowIfFailed(HRESULT result, const char* call);
+// Throws ComError with the pattern's message; a %1% in it is the result's HResultText.
+void ThrowIfFailed(HRESULT result, const char* call, const char* pattern);
+
+// How the item at position i is named in a record: its index, its item id, its tag...
+using ItemLabel = std::function<std::string(std::size_t)>;
+
+// One Warning record for a call that reports per-item errors: its first line
+// "<call> partially failed:", then "\nItem <label> failed: <HResultText>" for each failed
+// item. Written when an item failed or the call answered S_FALSE; errors may be null.
+void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
+                       const ItemLabel& label);
+// The position itself as the label.
+std::string IndexLabel(std::size_t i);
+
+} // namespace kesti

@@ -1,0 +1,26 @@
+#pragma once
+// The server handles of a request's tags: obtained once per tag and connection, and the
+// items a read or write sends, each with the request entries it serves.
+#include <vector>
+
+#include "model/TagEntry.h"
+#include "opchda/OpcHdaProxy.h"
+
+namespace kesti {
+
+// One item of a read or write: its server handle and the request entries it serves (one for
+// an ordinary tag, all requested elements for an array).
+struct ServerItem {
+    OPCHANDLE handle;
+    std::vector<const TagEntry*> entries;
+};
+
+// Server handles for every tag of the request that has none yet, in one GetItemHandles.
+// Throws ComError when the whole call fails; tags whose items the server refuses are
+// remembered as failed and never asked for again.
+void UpdateServerHandles(OpcHdaProxy& proxy, const std::vector<TagEntry>& request);
+
+// The items of the request that have a handle, in request order.
+std::vector<ServerItem> CollectServerItems(const std::vector<TagEntry>& request);
+
+} // namespace kesti

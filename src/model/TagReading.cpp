@@ -1,0 +1,123 @@
+#include "model/TagReading.h"
+
+#include <cmath>
+#include <limits>
+
+#include <boost/format.hpp>
+
+#include "base/ComError.h"
+#include "base/Log.h"
+#include "base/ResultText.h"
+#include "model/ItemHandles.h"
+#include "model/KestiTag.h"
+#include "model/Node.h"
+#include "opchda/OpcHdaConstants.h"
+#include "opchda/OpcHdaText.h"
+#include "opchda/VariantValue.h"
+
+namespace kesti {
+namespace {
+
+constexpr std::int64_t kCurrentRow = std::numeric_limits<std::int64_t>::max();
+
+std::string ValueText(const RawSeries& s, std::size_t k) {
+    return (boost::format("\ntime: \"%1%\", quality: \"%2%\", value: %3%") % FileTimeText(FileTimeOfTicks(s.ticks[k])) %
+            QualityText(s.qualities[k]) % DumpVariant(*s.values[k]))
+        .str();
+}
+
+std::string ItemHeader(const RawSeries& s, const Tag& tag) {
+    return (boost::format("%1% data values for tag %2%, result: %3%") % s.Count() % tag.Name() % HResultText(s.error)).str();
+}
+
+// Writes the cell of one entry in one row from value k.
+void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVector& row, bool current) {
+    Tag& tag = *entry.tag;
+    const VARIANT& value = *s.values[k];
+    std::size_t element = 0;
+    if (tag.IsArrayElement()) {
+        const auto& arrayTag = static_cast<const ArrayTag&>(tag);
+        element = arrayTag.ElementIndex();
+        const std::size_t count = ElementCount(value);
+        if (count != arrayTag.Array().ElementCount()) {
+            LogMessage(LogError, (boost::format("Array data does not match the set size. Returning missing values. %1% "
+                                                "elements read from tag %2%, expected %3% (the size attribute set in the "
+                                                "configuration)") % count % arrayTag.Array().ItemId() % arrayTag.Array().ElementCount()).str());
+            return;
+        }
+    }
+    const std::size_t column = static_cast<std::size_t>(entry.column);
+    switch (ValueClassOf(value)) {
+    case VariantValueClass::Integer:
+        if (const auto integer = ExtractInteger(value, element)) row.SetFloat(column, integer->ToFloat());
+        else row.SetNull(column);
+        break;
+    case VariantValueClass::Real: {
+        const auto real = ExtractReal(value, element);
+        if (real && !std::isnan(*real)) row.SetFloat(column, static_cast<float>(*real));
+        else row.SetNull(column);
+        break;
+    }
+    case VariantValueClass::Text: row.SetString(column, ExtractText(value, element)); break;
+    default: row.SetNull(column); break;
+    }
+    if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.ticks[k]))));
+}
+
+// Sample and hold: each row gets the newest value at or before its time.
+void SampleInto(const TagEntry& entry, const RawSeries& s, std::int64_t firstRow, std::int64_t stepTicks,
+                bool current, ValueTable& table) {
+    const std::size_t n = s.Count();
+    std::size_t k = 0;
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        const std::int64_t t = current ? kCurrentRow : firstRow + static_cast<std::int64_t>(r) * stepTicks;
+        while (k + 1 < n && !(s.qualities[k + 1] & opc::kNoBound) && s.ticks[k + 1] <= t) ++k;
+        if (k >= n) continue;
+        const DWORD quality = s.qualities[k] & opc::kQualityMask;
+        if (quality == opc::kQualityBad || quality == opc::kQualityUncertain) {
+            LogMessage(LogWarning, ItemHeader(s, *entry.tag) + ValueText(s, k));
+            continue;
+        }
+        if (current || s.ticks[k] <= t) WriteCell(entry, s, k, table.Row(r), current);
+    }
+}
+
+void LogRawValues(const RawSeries& s, const Tag& tag) {
+    std::string text = ItemHeader(s, tag);
+    for (std::size_t k = 0; k < s.Count(); ++k) text += ValueText(s, k);
+    LogMessage(LogDebug, text);
+}
+
+} // namespace
+
+void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const ReadWindow& window,
+                   ValueTable& table) {
+    try {
+        UpdateServerHandles(proxy, request);
+    } catch (const Exception& e) {
+        LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
+        return;
+    }
+    ReadRequest r = proxy.PrepareRead(window);
+    const std::vector<ServerItem> items = CollectServerItems(request);
+    if (items.empty()) return; // nothing the server granted a handle for
+    std::vector<OPCHANDLE> handles;
+    for (const ServerItem& item : items) handles.push_back(item.handle);
+
+    std::vector<RawSeries> series;
+    try {
+        series = proxy.ReadRaw(r, handles);
+    } catch (const ComError& e) {
+        LogMessage(LogError, e.Message()); // this node's cells stay missing; other nodes are read
+        return;
+    }
+    const std::int64_t firstRow = r.current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));
+    const std::int64_t stepTicks = (r.current || window.step.is_special()) ? 0 : window.step.total_microseconds() * 10;
+    const bool debug = GetLogLevel() >= LogDebug;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (debug) LogRawValues(series[i], *items[i].entries.front()->tag);
+        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], firstRow, stepTicks, r.current, table);
+    }
+}
+
+} // namespace kesti

@@ -1,0 +1,18 @@
+#pragma once
+// Writing the host's rows of a node's request to the server's history.
+#include <vector>
+
+#include "base/TimeConversion.h"
+#include "model/TagEntry.h"
+#include "model/ValueVector.h"
+#include "opchda/OpcHdaProxy.h"
+
+namespace kesti {
+
+// Writes row r at start + r x step, one InsertReplace per row, every value of good quality.
+// Throws when the handles cannot be had or the server cannot be written to at all; a row
+// the server refuses is logged and the next row goes on.
+void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
+               const std::vector<const ValueVector*>& rows);
+
+} // namespace kesti

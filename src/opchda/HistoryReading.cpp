@@ -1,0 +1,128 @@
+// Reading of the OPC HDA proxy: the request of a window, one ReadRaw for all items, and the
+// continuation of each item that the server cut short.
+#include "opchda/HistoryReading.h"
+
+#include <boost/format.hpp>
+
+#include "base/ComError.h"
+#include "base/Log.h"
+#include "opchda/OpcHdaConstants.h"
+#include "opchda/OpcHdaProxy.h"
+#include "opchda/OpcHdaText.h"
+
+namespace kesti {
+namespace {
+
+constexpr int kMaxContinuations = 100000;
+
+std::string DumpRequestTimes(const ReadRequest& r) {
+    return DumpOpcHdaTime("StartTime", *r.start) + "\n" + DumpOpcHdaTime("EndTime", *r.end);
+}
+
+// Reads item by item from the newest value on, up to the first request's end, while the
+// server says there is more; the repeated boundary value is dropped.
+void ContinueAfterMoreData(IOPCHDA_SyncRead& reader, const ReadRequest& r, OPCHANDLE handle, RawSeries& series) {
+    for (int round = 0; series.error == opc::kMoreData && !series.ticks.empty() && round < kMaxContinuations; ++round) {
+        platform::RequestTime from, to;
+        from.SetTime(FileTimeOfTicks(series.ticks.back()));
+        to.SetTime((*r.end).ftTime);
+        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+        platform::UniqueCoTaskMemArray<HRESULT> errors;
+        if (FAILED(reader.ReadRaw(from.Get(), to.Get(), 0, r.bounds, 1, &handle, items.Put(1), errors.Put(1))) || !items)
+            break;
+        const std::size_t before = series.Count();
+        const std::int64_t last = series.ticks.back();
+        std::size_t skip = 0; // the repeated boundary value (and anything before it)
+        while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
+        series.error = errors ? errors[0] : S_OK;
+        series.Append(items[0], skip);
+        if (series.Count() == before) break; // nothing new
+    }
+}
+
+} // namespace
+
+std::int64_t TicksOf(const FILETIME& ft) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+FILETIME FileTimeOfTicks(std::int64_t ticks) {
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
+}
+
+void RawSeries::Append(OPCHDA_ITEM& item, std::size_t from) {
+    const std::size_t added = item.dwCount > from ? item.dwCount - from : 0;
+    ticks.reserve(ticks.size() + added);
+    qualities.reserve(qualities.size() + added);
+    values.reserve(values.size() + added);
+    for (std::size_t k = from; k < item.dwCount; ++k) {
+        ticks.push_back(TicksOf(item.pftTimeStamps[k]));
+        qualities.push_back(item.pdwQualities[k]);
+        values.push_back(platform::UniqueVariant::TakeFrom(item.pvDataValues[k]));
+    }
+}
+
+ReadRequest OpcHdaProxy::PrepareRead(const ReadWindow& w) const {
+    ReadRequest r;
+    if (w.IsCurrent()) {
+        r.current = true;
+        r.start.SetText(L"NOW");
+        r.end.SetText(useNullTimeValues_ ? L"" : L"NOW+1S");
+        r.numValues = 1;
+        LogMessage(LogInformation, "Reading Current Data");
+        return r;
+    }
+    if (static_cast<std::int32_t>(w.step.total_seconds()) != 0) {
+        const TimePoint end = w.start + w.step * static_cast<int>(w.rows - 1);
+        const TimePoint first = end == w.start ? w.start - w.step : w.start;
+        r.start.SetTime(FileTimeFromTimePoint(first));
+        r.end.SetTime(FileTimeFromTimePoint(end));
+        LogMessage(LogInformation, (boost::format("Reading Historical Data, Start: %1%\tStop: %2%\tTimeSpan: %3%\tRows: %4%") %
+                                    TimePointLogText(first) % TimePointLogText(end) % DurationLogText(w.step) % w.rows).str());
+        return r;
+    }
+    if (useNullTimeValues_) {
+        r.start.SetText(L"");
+        r.numValues = 1;
+        r.bounds = FALSE;
+    } else {
+        r.start.SetTime(FileTimeFromTimePoint(w.start));
+    }
+    r.end.SetTime(FileTimeFromTimePoint(w.start));
+    LogMessage(LogInformation, (boost::format("Reading Historical Data, Time: %1%\tTimeSpan: %2%\tRows: %3%") %
+                                TimePointLogText(w.start) % DurationLogText(w.step) % w.rows).str());
+    return r;
+}
+
+std::vector<RawSeries> OpcHdaProxy::ReadRaw(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {
+    if (handles.empty()) return {};
+    Connect();
+    auto query = platform::Query<IOPCHDA_SyncRead>(server_.Get());
+    if (FAILED(query.result)) throw Exception("Could not read data.");
+    IOPCHDA_SyncRead& reader = *query.pointer.Get();
+    identity_->ApplyTo(&reader);
+    const bool debug = GetLogLevel() >= LogDebug;
+    if (debug)
+        LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +
+                                 "\nNumValues: " + std::to_string(r.numValues) + "\nIncludeBounds: " +
+                                 (r.bounds ? "true" : "false") + "\nNumItems: " + std::to_string(handles.size()));
+    const DWORD count = static_cast<DWORD>(handles.size());
+    platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+    platform::UniqueCoTaskMemArray<HRESULT> errors;
+    const HRESULT result = reader.ReadRaw(r.start.Get(), r.end.Get(), r.numValues, r.bounds, count,
+                                          const_cast<OPCHANDLE*>(handles.data()), items.Put(count), errors.Put(count));
+    ThrowIfFailed(SUCCEEDED(result) && !items ? E_POINTER : result, "IOPCHDA_SyncRead::ReadRaw");
+    if (debug) LogMessage(LogDebug, "IOPCHDA_SyncRead::ReadRaw succeeded, output parameters:\n" + DumpRequestTimes(r));
+
+    std::vector<RawSeries> series(count);
+    for (DWORD i = 0; i < count; ++i) {
+        series[i].error = errors ? errors[i] : S_OK;
+        series[i].Append(items[i]);
+    }
+    // A read of all values continues where the server stopped, as the standard says.
+    if (r.numValues == 0)
+        for (DWORD i = 0; i < count; ++i) ContinueAfterMoreData(reader, r, handles[i], series[i]);
+    return series;
+}
+
+} // namespace kesti

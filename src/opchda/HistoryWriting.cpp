@@ -1,0 +1,23 @@
+#include "opchda/HistoryWriting.h"
+
+#include "base/ComError.h"
+#include "opchda/OpcHdaConstants.h"
+
+namespace kesti {
+
+static_assert(sizeof(platform::UniqueVariant) == sizeof(VARIANT), "owned VARIANTs are passed as a VARIANT array");
+
+ItemResults HistoryWriter::InsertReplace(const std::vector<OPCHANDLE>& handles, const FILETIME& time,
+                                         std::vector<platform::UniqueVariant>& values) {
+    const DWORD count = static_cast<DWORD>(handles.size());
+    std::vector<FILETIME> times(count, time);
+    std::vector<DWORD> qualities(count, opc::kQualityGood);
+    ItemResults outcome;
+    outcome.result = updater_->InsertReplace(count, const_cast<OPCHANDLE*>(handles.data()), times.data(),
+                                             values.front().Get(), qualities.data(), outcome.errors.Put(count));
+    ThrowIfFailed(outcome.result, "IOPCHDA_SyncUpdate::InsertReplace");
+    return outcome;
+}
+
+} // namespace kesti
+
