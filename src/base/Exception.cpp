@@ -14,12 +14,6 @@ std::unique_ptr<Exception> Exception::Clone() const { return std::make_unique<Ex
 InvalidArgument::~InvalidArgument() = default;
 std::unique_ptr<Exception> InvalidArgument::Clone() const { return std::make_unique<InvalidArgument>(*this); }
 
-OverflowError::~OverflowError() = default;
-std::unique_ptr<Exception> OverflowError::Clone() const { return std::make_unique<OverflowError>(*this); }
-
-UnderflowError::~UnderflowError() = default;
-std::unique_ptr<Exception> UnderflowError::Clone() const { return std::make_unique<UnderflowError>(*this); }
-
 std::string ExceptionText(const Exception& exception) {
     std::string text = exception.Message();
     for (const Exception* cause = exception.Cause(); cause != nullptr; cause = cause->Cause()) {

@@ -33,20 +33,6 @@ public:
     std::unique_ptr<Exception> Clone() const override;
 };
 
-class OverflowError : public Exception {
-public:
-    using Exception::Exception;
-    ~OverflowError() override;
-    std::unique_ptr<Exception> Clone() const override;
-};
-
-class UnderflowError : public Exception {
-public:
-    using Exception::Exception;
-    ~UnderflowError() override;
-    std::unique_ptr<Exception> Clone() const override;
-};
-
 // The message of the exception, then the texts of its causes, one per line, outermost first.
 std::string ExceptionText(const Exception& exception);
 

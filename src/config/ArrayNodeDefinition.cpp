@@ -56,7 +56,7 @@ void SettleNames(ArrayNodeDefinition& definition) {
     }
     if (!definition.names.empty()) {
         LogMessage(LogInformation,
-                   // The "1" after the count stands in this record as earlier versions wrote it.
+                   // The "1" after the count is part of the record's text; readers of old logs match it.
                    (boost::format("Read %1%1 array tag names from XML file, but the size attribute is %2%. The "
                                   "supplied names are ignored.") %
                     definition.names.size() % definition.size)

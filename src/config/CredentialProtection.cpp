@@ -71,7 +71,7 @@ void ParseInnerText(std::string inner, Credentials& credentials) {
         credentials = Credentials{DecodeField(user), DecodeField(password), DecodeField(inner)};
         return;
     }
-    // Any other shape was not written by this plug-in; read it the way earlier versions did.
+    // Any other shape was written elsewhere: fields one at a time, each one a failure of its own.
     const std::string field1 = SplitFirstField(inner, '|');
     if (field1.empty()) return;
     if (inner.empty()) throw Exception("Could not parse string 1");

@@ -38,9 +38,9 @@ HRESULT DcomIdentity::ApplyTo(IUnknown* proxy) const {
                                           RPC_C_IMP_LEVEL_IMPERSONATE, &identity_, EOAC_NONE});
     };
     HRESULT result = blanket(proxy);
-    platform::ComPtr<IUnknown> unknown;
-    if (SUCCEEDED(proxy->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.GetAddressOf())))) {
-        const HRESULT unknownResult = blanket(unknown.Get());
+    const auto unknown = platform::Query<IUnknown>(proxy);
+    if (SUCCEEDED(unknown.result)) {
+        const HRESULT unknownResult = blanket(unknown.pointer.Get());
         if (SUCCEEDED(result)) result = unknownResult;
     }
     return result;

@@ -66,7 +66,7 @@ TEST_F(CredentialTest, EveryValueWrittenReadsBackAsItsThreeTexts) {
     const Credentials cases[] = {
         {"operator", "s3cret|pipe", "PLANT"},
         {"operator", "s3cret", ""},
-        {"operator", "", "PLANT"}, // earlier versions lost the domain here
+        {"operator", "", "PLANT"}, // an empty password between two fields
         {"", "password", "PLANT"},
         {"", "", ""},
         {"\xE4rger", "\x80\xFF", "dom\xE4ne with blanks  "},

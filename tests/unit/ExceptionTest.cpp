@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/ComError.h"
 #include "base/Exception.h"
 
 namespace kesti {
@@ -19,11 +20,14 @@ TEST(ExceptionText, JoinsTheChainOutermostFirstWithSingleLineFeeds) {
 TEST(Exception, CauseKeepsItsDynamicClassAndOutlivesTheOriginal) {
     std::unique_ptr<Exception> outer;
     {
-        const OverflowError cause("too large");
+        const ComError cause(E_OUTOFMEMORY, "IOPCHDA_SyncRead::ReadRaw", "too large");
         outer = std::make_unique<Exception>("wrapped", cause);
     }
     ASSERT_NE(outer->Cause(), nullptr);
-    EXPECT_NE(dynamic_cast<const OverflowError*>(outer->Cause()), nullptr);
+    const auto* comCause = dynamic_cast<const ComError*>(outer->Cause());
+    ASSERT_NE(comCause, nullptr);
+    EXPECT_EQ(comCause->Result(), E_OUTOFMEMORY);
+    EXPECT_EQ(comCause->Call(), "IOPCHDA_SyncRead::ReadRaw");
     EXPECT_EQ(ExceptionText(*outer), "wrapped\ntoo large");
 }
 
@@ -35,12 +39,28 @@ TEST(Exception, CopiesShareTheCause) {
 
 TEST(Exception, SubclassesAreCaughtAsTheBaseAndCloneAsThemselves) {
     try {
-        throw UnderflowError("below");
+        ThrowIfFailed(E_ACCESSDENIED, "IOPCHDA_Server::GetItemHandles");
+        FAIL() << "a failure must throw";
     } catch (const Exception& e) {
-        EXPECT_NE(dynamic_cast<UnderflowError*>(e.Clone().get()), nullptr);
-        EXPECT_EQ(e.Message(), "below");
+        const auto clone = e.Clone();
+        const auto* comError = dynamic_cast<const ComError*>(clone.get());
+        ASSERT_NE(comError, nullptr);
+        EXPECT_EQ(comError->Result(), E_ACCESSDENIED);
+        EXPECT_EQ(e.Message().rfind("IOPCHDA_Server::GetItemHandles failed: ", 0), 0u) << e.Message();
+        EXPECT_NE(e.Message().find("(0x80070005)"), std::string::npos) << e.Message();
     }
     EXPECT_NE(dynamic_cast<InvalidArgument*>(InvalidArgument("x").Clone().get()), nullptr);
+}
+
+TEST(ComError, APatternMayLeaveTheResultOutAndSuccessThrowsNothing) {
+    EXPECT_NO_THROW(ThrowIfFailed(S_FALSE, "IOPCHDA_Browser::GetEnum"));
+    try {
+        ThrowIfFailed(static_cast<HRESULT>(0x800706BA), "PingHost", "Ping failed. Could not reach OPC Server.");
+        FAIL() << "a failure must throw";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.Message(), "Ping failed. Could not reach OPC Server.");
+        EXPECT_EQ(e.Call(), "PingHost");
+    }
 }
 
 } // namespace

@@ -74,16 +74,6 @@ TEST_F(LogTest, LevelFilterWritesOnlyLevelsAtOrBelowTheSetting) {
     }
 }
 
-TEST_F(LogTest, LevelNames) {
-    EXPECT_STREQ(LogLevelName(0), "Critical");
-    EXPECT_STREQ(LogLevelName(1), "Error");
-    EXPECT_STREQ(LogLevelName(2), "Warning");
-    EXPECT_STREQ(LogLevelName(3), "Information");
-    EXPECT_STREQ(LogLevelName(4), "Debug");
-    EXPECT_STREQ(LogLevelName(7), "Critical");
-    EXPECT_STREQ(LogLevelName(-1), "Critical");
-}
-
 TEST_F(LogTest, AFileOfExactlyTheLimitIsAppendedToAndOneByteMoreRollsOver) {
     LogMessage(LogError, "one");
     const std::uint64_t size = LogText().size();

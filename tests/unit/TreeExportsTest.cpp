@@ -172,11 +172,6 @@ TEST_F(TreeExportsTest, ReadAndWriteArgumentChecksComeFirstAndLogNothing) {
     EXPECT_EQ(LogText().find("Operation failed"), std::string::npos);
 }
 
-TEST_F(TreeExportsTest, DiscreteDataIsNotSupported) {
-    EXPECT_EQ(kesti2_connectionReadDiscreteData(), ResultNotSupported);
-    EXPECT_EQ(kesti2_connectionWriteDiscreteData(), ResultNotSupported);
-}
-
 TEST_F(TreeExportsTest, CurrentTimeIsTheMachinesUtcSeconds) {
     uint32_t now = 0;
     const auto before = static_cast<uint32_t>(std::time(nullptr));
