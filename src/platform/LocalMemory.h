@@ -1,40 +1,19 @@
 #pragma once
 // Ownership of a block from LocalAlloc, such as the buffer FormatMessage allocates.
-#include <utility>
-
 #include <windows.h>
+
+#include "platform/UniqueResource.h"
 
 namespace kesti::platform {
 
+namespace detail {
 template <class T>
-class UniqueLocalMem {
-public:
-    UniqueLocalMem() = default;
-    ~UniqueLocalMem() { Reset(); }
-    UniqueLocalMem(UniqueLocalMem&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
-    UniqueLocalMem& operator=(UniqueLocalMem&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            block_ = std::exchange(other.block_, nullptr);
-        }
-        return *this;
-    }
-    UniqueLocalMem(const UniqueLocalMem&) = delete;
-    UniqueLocalMem& operator=(const UniqueLocalMem&) = delete;
+void FreeLocal(T* block) noexcept {
+    LocalFree(block);
+}
+} // namespace detail
 
-    T* Get() const noexcept { return block_; }
-    T** Put() noexcept {
-        Reset();
-        return &block_;
-    }
-    explicit operator bool() const noexcept { return block_ != nullptr; }
-    void Reset() noexcept {
-        if (block_ != nullptr) LocalFree(block_);
-        block_ = nullptr;
-    }
-
-private:
-    T* block_ = nullptr;
-};
+template <class T>
+using UniqueLocalMem = UniqueResource<NullableTraits<T*, &detail::FreeLocal<T>>>;
 
 } // namespace kesti::platform

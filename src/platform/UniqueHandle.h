@@ -1,41 +1,19 @@
 #pragma once
 // Ownership of a kernel handle: closed exactly once, when its owner goes.
-#include <utility>
-
 #include <windows.h>
+
+#include "platform/UniqueResource.h"
 
 namespace kesti::platform {
 
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
     // INVALID_HANDLE_VALUE (from CreateFile) and null both mean "no handle".
-    bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    explicit operator bool() const { return IsValid(); }
-    HANDLE Get() const { return handle_; }
-    HANDLE Release() { return std::exchange(handle_, nullptr); }
-
-    void Reset(HANDLE handle = nullptr) {
-        if (IsValid()) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
+    static bool IsValid(Type handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) noexcept { CloseHandle(handle); }
 };
+
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
 } // namespace kesti::platform
