@@ -89,6 +89,12 @@ std::vector<ArrayNodeDefinition> ReadArrayNodes(const pugi::xml_node& settings) 
         // A missing or non-numeric size counts as 0: nothing is created and the tag stays
         // an ordinary tag.
         ReadLeadingInteger(element.attribute("size").value(), definition.size);
+        if (definition.size > kMaxArrayElements) {
+            LogMessage(LogError, (boost::format("Ignoring the ArrayNode of tag %1%: its size %2% is larger than the "
+                                                "largest array of %3% elements.") %
+                                  definition.tag % element.attribute("size").value() % kMaxArrayElements).str());
+            continue;
+        }
 
         if (const pugi::xml_node byStart = element.child("arraytagnamesbystartandinterval")) {
             ReadStartAndInterval(byStart, definition);

@@ -22,6 +22,11 @@ struct ArrayNodeDefinition {
     bool operator==(const ArrayNodeDefinition& other) const;
 };
 
+// The largest array a definition may declare. A larger size (or one too large for 32 bits)
+// is a mistake in the file, not a plant's array: building its element tags would take
+// minutes and gigabytes, so such a definition is skipped with an Error record.
+constexpr std::int32_t kMaxArrayElements = 65536;
+
 // The definitions of the "arraynode" children of settings, in document order.
 std::vector<ArrayNodeDefinition> ReadArrayNodes(const pugi::xml_node& settings);
 // One "arraynode" per definition, or the inert sample with its comments when there are none.

@@ -64,10 +64,54 @@ void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVe
     if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.ticks[k]))));
 }
 
+// The rows that one held value of bad or uncertain quality leaves missing. They are told in
+// one Warning record per value, not one per row: a day at one-second steps would otherwise
+// roll the log over many times and erase every earlier record.
+class MissingRows {
+public:
+    MissingRows(const TagEntry& entry, const RawSeries& s, bool current) : entry_(entry), s_(s), current_(current) {}
+    ~MissingRows() { Flush(); }
+    MissingRows(const MissingRows&) = delete;
+    MissingRows& operator=(const MissingRows&) = delete;
+
+    void Add(std::size_t value, std::int64_t rowTicks) {
+        if (value != value_) {
+            Flush();
+            value_ = value;
+            first_ = rowTicks;
+        }
+        ++rows_;
+        last_ = rowTicks;
+    }
+
+private:
+    void Flush() noexcept {
+        if (rows_ == 0) return;
+        try {
+            std::string text = ItemHeader(s_, *entry_.tag) + ValueText(s_, value_);
+            if (!current_)
+                text += (boost::format("\nRows left missing: %1%, from %2% to %3%.") % rows_ %
+                         FileTimeText(FileTimeOfTicks(first_)) % FileTimeText(FileTimeOfTicks(last_))).str();
+            LogMessage(LogWarning, text);
+        } catch (...) {
+            // The rows stay missing whether or not the record could be written.
+        }
+        rows_ = 0;
+    }
+
+    const TagEntry& entry_;
+    const RawSeries& s_;
+    bool current_;
+    std::size_t value_ = static_cast<std::size_t>(-1);
+    std::size_t rows_ = 0;
+    std::int64_t first_ = 0, last_ = 0;
+};
+
 // Sample and hold: each row gets the newest value at or before its time.
 void SampleInto(const TagEntry& entry, const RawSeries& s, std::int64_t firstRow, std::int64_t stepTicks,
                 bool current, ValueTable& table) {
     const std::size_t n = s.Count();
+    MissingRows missing(entry, s, current);
     std::size_t k = 0;
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
         const std::int64_t t = current ? kCurrentRow : firstRow + static_cast<std::int64_t>(r) * stepTicks;
@@ -75,7 +119,7 @@ void SampleInto(const TagEntry& entry, const RawSeries& s, std::int64_t firstRow
         if (k >= n) continue;
         const DWORD quality = s.qualities[k] & opc::kQualityMask;
         if (quality == opc::kQualityBad || quality == opc::kQualityUncertain) {
-            LogMessage(LogWarning, ItemHeader(s, *entry.tag) + ValueText(s, k));
+            missing.Add(k, t);
             continue;
         }
         if (current || s.ticks[k] <= t) WriteCell(entry, s, k, table.Row(r), current);

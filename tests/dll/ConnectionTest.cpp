@@ -58,6 +58,27 @@ TEST_F(ConnectionTest, ADeclaredArrayTagBecomesANodeOfElementTags) {
     EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("Added array node Area2.vec with 3 tags."), std::string::npos);
 }
 
+TEST_F(ConnectionTest, AnAbsurdArraySizeIsSkippedAndTheConnectionOpensWithoutIt) {
+    SimulationServer sim(kPlant);
+    const char* const sizes[] = {"2147483647", "2147483648", "4294967295", "18446744073709551615",
+                                 "12345678901234567890123456789012345678"};
+    std::string arrayNodes;
+    for (const char* size : sizes) arrayNodes += std::string("<arraynode tag=\"Area2.vec\" size=\"") + size + "\"/>\n";
+    WriteConfiguration(kSimulationServerUrl, {{"Area2", "Area2"}}, arrayNodes);
+    ConnectionHandle connection = Open(); // before the limit, this ran for minutes
+    ASSERT_NE(connection, nullptr);
+    const NodeView area = Tree(connection).children.at(0);
+    EXPECT_EQ(area.tags, (Tags{"Area2.c", "Area2.vec"})) << "the array stays an ordinary tag";
+    EXPECT_TRUE(area.children.empty());
+    Dll().kesti2_connectionClose(connection);
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    for (const char* size : sizes)
+        EXPECT_NE(log.find(std::string("[Error]\r\nIgnoring the ArrayNode of tag Area2.vec: its size ") + size +
+                           " is larger than the largest array of 65536 elements."),
+                  std::string::npos)
+            << size;
+}
+
 TEST_F(ConnectionTest, ANodeThatCannotBeBrowsedStaysWithoutTags) {
     SimulationServer sim(kPlant);
     WriteConfiguration(kSimulationServerUrl, {{"Nowhere", "Nowhere"}, {"Area1", "Area1"}});

@@ -68,6 +68,28 @@ TEST_F(ReadTest, HistoricalRowsHoldTheLastGoodValueAndLeaveBadOnesMissing) {
     EXPECT_EQ(sim.Calls("ReleaseItemHandles").size(), 1u);
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST_F(ReadTest, AHeldBadValueIsOneWarningForAllTheRowsItLeavesMissing) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    // 00:00:30 to 00:00:59 at one-second steps: the bad value of 00:00:30 is held by all 30 rows
+    EXPECT_EQ(Read(c, {p[0]}, kT0 + 30, 1, 30), Rows(30, {"-"}));
+    Dll().kesti2_connectionClose(c);
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "data values for tag P.good"), 1u) << "not one record per row";
+    EXPECT_NE(log.find("quality: \"RAW|BAD\", value: { vt: 5, value: \"2\" }\r\nRows left missing: 30, from "
+                       "2024-01-01 00:00:30.000 UTC to 2024-01-01 00:00:59.000 UTC."),
+              std::string::npos)
+        << log;
+}
+
 TEST_F(ReadTest, AReadThatTheServerCutsShortIsContinuedToTheEnd) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

@@ -30,6 +30,16 @@ TEST_F(ArrayNodeTest, NamesFromTheFileWhenTheirCountMatchesTheSize) {
     EXPECT_NE(LogText().find("Successfully read 3 array tag names from XML file."), std::string::npos);
 }
 
+TEST_F(ArrayNodeTest, TheLargestArrayIsKeptAndOneElementMoreIsSkipped) {
+    const auto d = Read(R"(<arraynode tag="Big" size="65536"/><arraynode tag="TooBig" size="65537"/>)");
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].tag, "Big");
+    EXPECT_EQ(d[0].names.size(), 65536u);
+    EXPECT_NE(LogText().find("[Error]\r\nIgnoring the ArrayNode of tag TooBig: its size 65537 is larger than the "
+                             "largest array of 65536 elements."),
+              std::string::npos);
+}
+
 TEST_F(ArrayNodeTest, AWrongCountOfNamesIsReplacedByComputedNames) {
     const auto d = Read(R"(<arraynode tag="T" size="3"><arraytag>a</arraytag><arraytag>b</arraytag></arraynode>)");
     ASSERT_EQ(d.size(), 1u);
