@@ -9,10 +9,12 @@ static_assert(sizeof(platform::UniqueVariant) == sizeof(VARIANT), "owned VARIANT
 
 ItemResults HistoryWriter::InsertReplace(const std::vector<OPCHANDLE>& handles, const FILETIME& time,
                                          std::vector<platform::UniqueVariant>& values) {
+    ItemResults outcome;
+    if (handles.empty()) return outcome; // nothing to send
+    if (values.size() != handles.size()) ThrowIfFailed(E_INVALIDARG, "IOPCHDA_SyncUpdate::InsertReplace");
     const DWORD count = static_cast<DWORD>(handles.size());
     std::vector<FILETIME> times(count, time);
     std::vector<DWORD> qualities(count, opc::kQualityGood);
-    ItemResults outcome;
     outcome.result = updater_->InsertReplace(count, const_cast<OPCHANDLE*>(handles.data()), times.data(),
                                              values.front().Get(), qualities.data(), outcome.errors.Put(count));
     ThrowIfFailed(outcome.result, "IOPCHDA_SyncUpdate::InsertReplace");

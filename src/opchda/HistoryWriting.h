@@ -1,5 +1,6 @@
 #pragma once
 // Writing rows of values to the server's history.
+#include <utility>
 #include <vector>
 
 #include "discovery/DcomIdentity.h"
@@ -18,7 +19,7 @@ struct ItemResults {
 
 class HistoryWriter {
 public:
-    HistoryWriter(platform::ComPtr<IOPCHDA_SyncUpdate> updater) : updater_(std::move(updater)) {}
+    explicit HistoryWriter(platform::ComPtr<IOPCHDA_SyncUpdate> updater) : updater_(std::move(updater)) {}
 
     // One InsertReplace of the values at one time, all of good quality. Throws ComError
     // when the call fails as a whole.
