@@ -155,12 +155,13 @@ void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, con
         LogMessage(LogError, e.Message()); // this node's cells stay missing; other nodes are read
         return;
     }
-    const std::int64_t firstRow = r.current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));
-    const std::int64_t stepTicks = (r.current || window.step.is_special()) ? 0 : window.step.total_microseconds() * 10;
+    const bool current = window.IsCurrent();
+    const std::int64_t firstRow = current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));
+    const std::int64_t stepTicks = (current || window.step.is_special()) ? 0 : window.step.total_microseconds() * 10;
     const bool debug = GetLogLevel() >= LogDebug;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (debug) LogRawValues(series[i], *items[i].entries.front()->tag);
-        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], firstRow, stepTicks, r.current, table);
+        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], firstRow, stepTicks, current, table);
     }
 }
 

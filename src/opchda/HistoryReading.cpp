@@ -65,7 +65,6 @@ void RawSeries::Append(OPCHDA_ITEM& item, std::size_t from) {
 ReadRequest OpcHdaProxy::PrepareRead(const ReadWindow& w) const {
     ReadRequest r;
     if (w.IsCurrent()) {
-        r.current = true;
         r.start.SetText(L"NOW");
         r.end.SetText(useNullTimeValues_ ? L"" : L"NOW+1S");
         r.numValues = 1;

@@ -28,7 +28,6 @@ struct ReadRequest {
     platform::RequestTime end;
     DWORD numValues = 0;
     BOOL bounds = TRUE;
-    bool current = false;
 };
 
 // The values the server returned for one item, in time order, owned here.

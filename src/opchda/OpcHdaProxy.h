@@ -45,7 +45,6 @@ public:
     static bool IsHostReachable(const std::string& host);
 
     void SetUseNullTimeValues(bool use) { useNullTimeValues_ = use; }
-    bool UseNullTimeValues() const { return useNullTimeValues_; }
 
     // The leaves under a configured node: the flat list for "OPC" with an empty browse path,
     // else the leaves at the browse position the item id names.
@@ -68,8 +67,6 @@ public:
     HistoryWriter Writer();
 
     bool IsConnected() const { return server_ != nullptr; }
-    const std::vector<OPCHANDLE>& ServerHandles() const { return serverHandles_; }
-    const OPCURL& Address() const { return address_; }
 
 private:
     platform::ComApartment apartment_; // first in, last out: COM outlives every pointer below

@@ -13,14 +13,19 @@ void FreeTaskMemArray(T*& block, std::size_t count) noexcept {
     UniqueCoTaskMemArray<T> owner(block, count);
     block = nullptr;
 }
+// The time stamps, qualities and values that OPCHDA_ITEM and OPCHDA_MODIFIEDITEM share.
+template <class Item>
+void FreeValueArrays(Item& item) noexcept {
+    FreeTaskMemArray(item.pftTimeStamps, item.dwCount);
+    FreeTaskMemArray(item.pdwQualities, item.dwCount);
+    FreeTaskMemArray(item.pvDataValues, item.dwCount);
+}
 } // namespace detail
 
 template <>
 struct TaskMemElement<OPCHDA_ITEM> {
     static void Clear(OPCHDA_ITEM& item) noexcept {
-        detail::FreeTaskMemArray(item.pftTimeStamps, item.dwCount);
-        detail::FreeTaskMemArray(item.pdwQualities, item.dwCount);
-        detail::FreeTaskMemArray(item.pvDataValues, item.dwCount);
+        detail::FreeValueArrays(item);
         item.dwCount = 0;
     }
 };
@@ -28,9 +33,7 @@ struct TaskMemElement<OPCHDA_ITEM> {
 template <>
 struct TaskMemElement<OPCHDA_MODIFIEDITEM> {
     static void Clear(OPCHDA_MODIFIEDITEM& item) noexcept {
-        detail::FreeTaskMemArray(item.pftTimeStamps, item.dwCount);
-        detail::FreeTaskMemArray(item.pdwQualities, item.dwCount);
-        detail::FreeTaskMemArray(item.pvDataValues, item.dwCount);
+        detail::FreeValueArrays(item);
         detail::FreeTaskMemArray(item.pftModificationTime, item.dwCount);
         detail::FreeTaskMemArray(item.pEditType, item.dwCount);
         detail::FreeTaskMemArray(item.szUser, item.dwCount);
