@@ -107,14 +107,35 @@ private:
     std::int64_t first_ = 0, last_ = 0;
 };
 
-// Sample and hold: each row gets the newest value at or before its time.
-void SampleInto(const TagEntry& entry, const RawSeries& s, std::int64_t firstRow, std::int64_t stepTicks,
-                bool current, ValueTable& table) {
+// The time of row r (every row of a current read is "now").
+struct RowTimes {
+    std::int64_t first = 0;
+    std::int64_t step = 0;
+    bool current = false;
+
+    std::int64_t operator()(std::size_t r) const {
+        return current ? kCurrentRow : first + static_cast<std::int64_t>(r) * step;
+    }
+};
+
+// The time after which nothing is known of a series: values arrived up to its last one when
+// the server cut the read short.
+std::int64_t KnownUntil(const RawSeries& s) {
+    if (!s.cutShort) return std::numeric_limits<std::int64_t>::max();
+    return s.ticks.empty() ? std::numeric_limits<std::int64_t>::min() : s.ticks.back();
+}
+
+// Sample and hold: each row gets the newest value at or before its time; rows after what is
+// known of the item stay missing rather than hold a value that may have changed since.
+void SampleInto(const TagEntry& entry, const RawSeries& s, const RowTimes& times, ValueTable& table) {
     const std::size_t n = s.Count();
+    const bool current = times.current;
+    const std::int64_t knownUntil = KnownUntil(s);
     MissingRows missing(entry, s, current);
     std::size_t k = 0;
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
-        const std::int64_t t = current ? kCurrentRow : firstRow + static_cast<std::int64_t>(r) * stepTicks;
+        const std::int64_t t = times(r);
+        if (t > knownUntil) break;
         while (k + 1 < n && !(s.qualities[k + 1] & opc::kNoBound) && s.ticks[k + 1] <= t) ++k;
         if (k >= n) continue;
         const DWORD quality = s.qualities[k] & opc::kQualityMask;
@@ -124,6 +145,20 @@ void SampleInto(const TagEntry& entry, const RawSeries& s, std::int64_t firstRow
         }
         if (current || s.ticks[k] <= t) WriteCell(entry, s, k, table.Row(r), current);
     }
+}
+
+// One Warning for an item whose read the server cut short, naming its tags, the time up to
+// which values arrived and the rows left missing.
+void LogCutShort(const ServerItem& item, const RawSeries& s, const RowTimes& times, std::size_t rowCount) {
+    const std::int64_t knownUntil = KnownUntil(s);
+    std::size_t missing = 0;
+    for (std::size_t r = 0; r < rowCount; ++r) missing += times(r) > knownUntil ? 1 : 0;
+    std::string tags;
+    for (const TagEntry* entry : item.entries) tags += (tags.empty() ? "" : ", ") + entry->tag->Name();
+    const std::string arrived = s.ticks.empty() ? std::string("no values arrived")
+                                                : "values arrived up to " + FileTimeText(FileTimeOfTicks(knownUntil));
+    LogMessage(LogWarning, (boost::format("The server cut short the read of tag %1% (result: %2%): %3%. Rows left "
+                                          "missing: %4%.") % tags % HResultText(s.error) % arrived % missing).str());
 }
 
 void LogRawValues(const RawSeries& s, const Tag& tag) {
@@ -155,13 +190,15 @@ void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, con
         LogMessage(LogError, e.Message()); // this node's cells stay missing; other nodes are read
         return;
     }
-    const bool current = window.IsCurrent();
-    const std::int64_t firstRow = current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));
-    const std::int64_t stepTicks = (current || window.step.is_special()) ? 0 : window.step.total_microseconds() * 10;
+    RowTimes times;
+    times.current = window.IsCurrent();
+    times.first = times.current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));
+    times.step = (times.current || window.step.is_special()) ? 0 : window.step.total_microseconds() * 10;
     const bool debug = GetLogLevel() >= LogDebug;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (debug) LogRawValues(series[i], *items[i].entries.front()->tag);
-        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], firstRow, stepTicks, current, table);
+        if (series[i].cutShort) LogCutShort(items[i], series[i], times, table.RowCount());
+        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], times, table);
     }
 }
 

@@ -19,24 +19,37 @@ std::string DumpRequestTimes(const ReadRequest& r) {
     return DumpOpcHdaTime("StartTime", *r.start) + "\n" + DumpOpcHdaTime("EndTime", *r.end);
 }
 
-// Reads item by item from the newest value on, up to the first request's end, while the
-// server says there is more; the repeated boundary value is dropped.
+// Reads on from the newest value, up to the first request's end, while the server says
+// there is more; the repeated boundary value is dropped. A continuation that fails, brings
+// nothing, or brings nothing newer while still promising more leaves the series cut short.
 void ContinueAfterMoreData(IOPCHDA_SyncRead& reader, const ReadRequest& r, OPCHANDLE handle, RawSeries& series) {
-    for (int round = 0; series.error == opc::kMoreData && !series.ticks.empty() && round < kMaxContinuations; ++round) {
+    for (int round = 0; series.error == opc::kMoreData; ++round) {
+        if (series.ticks.empty() || round == kMaxContinuations) {
+            series.cutShort = true;
+            return;
+        }
         platform::RequestTime from, to;
         from.SetTime(FileTimeOfTicks(series.ticks.back()));
         to.SetTime((*r.end).ftTime);
         platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
         platform::UniqueCoTaskMemArray<HRESULT> errors;
-        if (FAILED(reader.ReadRaw(from.Get(), to.Get(), 0, r.bounds, 1, &handle, items.Put(1), errors.Put(1))) || !items)
-            break;
+        const HRESULT result = reader.ReadRaw(from.Get(), to.Get(), 0, r.bounds, 1, &handle, items.Put(1), errors.Put(1));
+        const HRESULT itemError = FAILED(result) ? result : !items ? E_POINTER : errors ? errors[0] : S_OK;
+        if (FAILED(itemError) || items[0].dwCount == 0) {
+            series.error = itemError;
+            series.cutShort = true;
+            return;
+        }
         const std::size_t before = series.Count();
         const std::int64_t last = series.ticks.back();
         std::size_t skip = 0; // the repeated boundary value (and anything before it)
         while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
-        series.error = errors ? errors[0] : S_OK;
         series.Append(items[0], skip);
-        if (series.Count() == before) break; // nothing new
+        series.error = itemError;
+        if (series.Count() == before && itemError == opc::kMoreData) {
+            series.cutShort = true; // more values at one time stamp than the server gives per call
+            return;
+        }
     }
 }
 

@@ -36,6 +36,9 @@ struct RawSeries {
     std::vector<std::int64_t> ticks; // FILETIME as 100-ns intervals since 1601
     std::vector<DWORD> qualities;
     std::vector<platform::UniqueVariant> values;
+    // The server stopped before the end of the request and would not go on: nothing is known
+    // of the item after the last value held here. `error` then tells why it stopped.
+    bool cutShort = false;
 
     std::size_t Count() const { return values.size(); }
     // Takes over the item's values from position `from` on, without copying a VARIANT; what

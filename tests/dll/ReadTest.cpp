@@ -97,8 +97,55 @@ TEST_F(ReadTest, AReadThatTheServerCutsShortIsContinuedToTheEnd) {
     const auto rows = Read(c, {TagsOf(c, 0)[2]}, kT0, 1, 120);
     ASSERT_EQ(rows.size(), 120u);
     for (int r = 0; r < 120; ++r) EXPECT_EQ(rows[r][0], std::to_string(r)) << "row " << r;
-    EXPECT_EQ(sim.Calls("ReadRaw").size(), 3u) << "50 + 50 + the rest";
+    const auto calls = sim.Calls("ReadRaw");
+    ASSERT_EQ(calls.size(), 3u) << "50 + 50 + the rest";
+    const auto endOf = [](const std::string& line) { return line.substr(line.find(" end="), line.find(" numValues=") - line.find(" end=")); };
+    EXPECT_EQ(endOf(calls[1]), endOf(calls[0])) << "every continuation keeps the first request's end";
+    EXPECT_EQ(endOf(calls[2]), endOf(calls[0]));
     Dll().kesti2_connectionClose(c);
+}
+
+// A continuation that fails, brings nothing or brings nothing newer leaves the rows after the
+// last value that arrived missing, with one Warning, instead of holding that value on.
+TEST_F(ReadTest, ARowAfterTheValuesOfAReadCutShortStaysMissing) {
+    struct Case {
+        const char* server;
+        const char* arrivedUpTo;
+        int rowsWithValues;
+        const char* result;
+    };
+    const Case cases[] = {
+        {R"("maxValuesPerCall": 50, "faultOnCall": { "ReadRaw": { "call": 2, "result": "0x80004005" } })",
+         "values arrived up to 2024-01-01 00:00:49.000 UTC", 50, "0x80004005"},
+        {R"("maxValuesPerCall": 50, "faultOnCall": { "ReadRaw": { "call": 3, "empty": true } })",
+         "values arrived up to 2024-01-01 00:01:38.000 UTC", 99, "0x00000000"},
+        {R"("maxValuesPerCall": 50, "faultOnCall": { "ReadRaw": { "call": 2, "itemError": "0xC0040001" } })",
+         "values arrived up to 2024-01-01 00:00:49.000 UTC", 50, "0xc0040001"},
+        {R"("maxValuesPerCall": 1)", "values arrived up to 2024-01-01 00:00:00.000 UTC", 1, "0x40041003"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.server);
+        DeleteFileA((MachineDataFolder() + "\\OPCHDAKestiLog.log").c_str());
+        SimulationServer sim(std::string(R"({ "server": { )") + test.server + R"( }, "items": [ { "name": "ramp", "type": "VT_UI4",
+            "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } } ] })");
+        WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+        ConnectionHandle c = Open();
+        ASSERT_NE(c, nullptr);
+        const auto rows = Read(c, TagsOf(c, 0), kT0, 1, 120);
+        Dll().kesti2_connectionClose(c);
+        ASSERT_EQ(rows.size(), 120u);
+        for (int r = 0; r < 120; ++r)
+            EXPECT_EQ(rows[r][0], r < test.rowsWithValues ? std::to_string(r) : "-") << "row " << r;
+        const std::string log = ReadLog("OPCHDAKestiLog.log");
+        EXPECT_EQ(Occurrences(log, "The server cut short the read of tag ramp"), 1u) << log;
+        const std::size_t at = log.find("[Warning]\r\nThe server cut short the read of tag ramp (result: ");
+        ASSERT_NE(at, std::string::npos) << log;
+        const std::string record = log.substr(at, log.find("\r\n", at + 12) - at);
+        EXPECT_NE(record.find(std::string(test.result) + ")): " + test.arrivedUpTo + ". Rows left missing: " +
+                              std::to_string(120 - test.rowsWithValues) + "."),
+                  std::string::npos)
+            << record;
+    }
 }
 
 TEST_F(ReadTest, HandlesAreAskedOncePerTagAndARefusedOneIsNeverUsed) {

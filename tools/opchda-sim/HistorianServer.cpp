@@ -203,6 +203,13 @@ HRESULT HistorianServer::Finish(const char* call, HRESULT* errorArray, DWORD cou
     return anyError ? S_FALSE : S_OK;
 }
 
+const CallFault* HistorianServer::FaultOfThisCall(const std::string& call) {
+    std::lock_guard<std::mutex> guard(lock_);
+    const unsigned number = ++callCounts_[call];
+    const auto fault = data_->options.faultOnCall.find(call);
+    return fault != data_->options.faultOnCall.end() && fault->second.call == number ? &fault->second : nullptr;
+}
+
 HRESULT HistorianServer::ResolveTime(OPCHDA_TIME* time, bool& given, Ticks& ticks) const {
     given = false;
     if (time == nullptr) return E_INVALIDARG;
@@ -359,6 +366,8 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     *items = nullptr;
     *errors = nullptr;
     if (const HRESULT failure = InjectedFailure(data_->options, "ReadRaw"); FAILED(failure)) return failure;
+    const CallFault* fault = FaultOfThisCall("ReadRaw");
+    if (fault != nullptr && FAILED(fault->result)) return fault->result;
     RawRequest request{};
     if (FAILED(ResolveTime(start, request.startGiven, request.start)) ||
         FAILED(ResolveTime(end, request.endGiven, request.end)))
@@ -379,6 +388,8 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
     ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD) {
         if (FAILED(item.readError)) return item.readError;
+        if (fault != nullptr && FAILED(fault->itemError)) return fault->itemError;
+        if (fault != nullptr && fault->empty) return S_OK;
         bool more = false;
         const std::vector<Output> values = SelectRaw(item.history, request, more);
         if (!HasRealValue(values)) return kNoDataResult;

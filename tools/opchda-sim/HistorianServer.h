@@ -89,9 +89,13 @@ private:
     // Hands an error array over, or, when the data file asks so, S_FALSE without one.
     HRESULT Finish(const char* call, HRESULT* errorArray, DWORD count, HRESULT** errors) const;
 
+    // Counts this call of `call` and gives the fault the data file sets for it, or null.
+    const CallFault* FaultOfThisCall(const std::string& call);
+
     std::shared_ptr<SimData> data_;
     std::shared_ptr<const Journal> journal_;
     std::mutex lock_;
+    std::map<std::string, unsigned> callCounts_; // under lock_
     std::map<OPCHANDLE, OPCHANDLE> clientOfHandle_;
     std::map<std::size_t, std::vector<EditRecord>> edits_; // by item index
 };

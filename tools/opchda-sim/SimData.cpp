@@ -272,9 +272,23 @@ private:
         if (const json* v = Member(s, "delayMs"))
             for (auto it = v->begin(); it != v->end(); ++it)
                 o.delayMs[it.key()] = static_cast<DWORD>(Number(it.value(), place / "delayMs" / it.key()));
+        if (const json* v = Member(s, "faultOnCall"))
+            for (auto it = v->begin(); it != v->end(); ++it) o.faultOnCall[it.key()] = ReadCallFault(it.value(), place / "faultOnCall" / it.key());
         if (const json* v = Member(s, "maxIntervalSeconds"))
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
         if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));
+    }
+
+    static CallFault ReadCallFault(const json& f, const Place& place) {
+        if (!f.is_object()) place.Fail("expected an object");
+        CallFault fault;
+        const json* call = Member(f, "call");
+        if (call == nullptr || Number(*call, place / "call") < 1) (place / "call").Fail("expected the number of the call, from 1");
+        fault.call = static_cast<unsigned>(Number(*call, place / "call"));
+        if (const json* v = Member(f, "result")) fault.result = ResultCode(*v, place / "result");
+        fault.empty = Flag(f, "empty", place, false);
+        if (const json* v = Member(f, "itemError")) fault.itemError = ResultCode(*v, place / "itemError");
+        return fault;
     }
 
     void ReadBranchContents(const json& object, Branch& branch, const Place& place) {

@@ -69,6 +69,16 @@ struct Branch {
     const Branch* parent = nullptr;
 };
 
+// A fault of one call of a method, counted from 1 in the server's process: the call fails
+// with `result`, or returns no values for any item (`empty`), or fails each item with
+// `itemError`.
+struct CallFault {
+    unsigned call = 0;
+    HRESULT result = S_OK;
+    bool empty = false;
+    HRESULT itemError = S_OK;
+};
+
 struct ServerOptions {
     DWORD maxValuesPerCall = 0; // 0: no limit
     bool qualifiedBrowseNames = true;
@@ -77,6 +87,7 @@ struct ServerOptions {
     std::map<std::string, HRESULT> failCalls;
     std::set<std::string> sFalseWithoutErrors;
     std::map<std::string, DWORD> delayMs;
+    std::map<std::string, CallFault> faultOnCall;
     Ticks maxInterval = 0; // 0: no limit; a longer ReadRaw interval gives E_OUTOFMEMORY
     std::wstring vendorInfo = L"OpcHDAKesti simulation server";
 };
