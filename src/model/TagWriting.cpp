@@ -18,7 +18,7 @@ platform::UniqueVariant CellValue(const ValueVector& row, std::size_t column) {
         V_VT(v.Get()) = VT_R4;
         V_R4(v.Get()) = *f;
     } else if (const std::string* text = row.StringAt(column)) {
-        V_BSTR(v.Get()) = SysAllocString(WideFromUtf8(*text).c_str());
+        V_BSTR(v.Get()) = SysAllocString(WideFromAnsi(*text).c_str());
         V_VT(v.Get()) = VT_BSTR;
     }
     return v;
@@ -51,6 +51,15 @@ bool ArrayValue(const ServerItem& item, const ValueVector& row, platform::Unique
     return true;
 }
 
+// The entry whose cell an item that several tags share gets: the first with a value.
+const TagEntry& WrittenEntry(const ServerItem& item, const ValueVector& row) {
+    for (const TagEntry* entry : item.entries) {
+        const auto column = static_cast<std::size_t>(entry->column);
+        if (row.FloatAt(column) != nullptr || row.StringAt(column) != nullptr) return *entry;
+    }
+    return *item.entries.front();
+}
+
 std::string ItemName(const ServerItem& item) {
     const Tag* tag = item.entries.front()->tag;
     return tag->IsArrayElement() ? static_cast<const ArrayTag*>(tag)->Array().Name() : tag->Name();
@@ -78,7 +87,7 @@ void CollectRow(const std::vector<ServerItem>& items, const ValueVector& row, co
                 continue;
             }
         } else {
-            value = CellValue(row, static_cast<std::size_t>(item.entries.front()->column));
+            value = CellValue(row, static_cast<std::size_t>(WrittenEntry(item, row).column));
         }
         handles.push_back(item.handle);
         sent.push_back(&item);
@@ -97,12 +106,13 @@ void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const T
 
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TimePoint t = start + step * static_cast<int>(r);
-        for (const TagEntry& entry : request) entry.tag->RaiseUpdateTime(SecondsSince1970(t));
         std::vector<OPCHANDLE> handles;
         std::vector<const ServerItem*> sent;
         std::vector<platform::UniqueVariant> values;
         CollectRow(items, *rows[r], t, handles, sent, values);
         if (handles.empty()) continue;
+        for (const ServerItem* item : sent)
+            for (const TagEntry* entry : item->entries) entry->tag->RaiseUpdateTime(SecondsSince1970(t));
         try {
             const ItemResults outcome = writer.InsertReplace(handles, FileTimeFromTimePoint(t), values);
             LogPartialFailure("IOPCHDA_SyncUpdate::InsertReplace", outcome.result, outcome.errors.Get(),

@@ -1,5 +1,7 @@
 #include "opchda/OpcHdaProxy.h"
 
+#include <set>
+
 #include <boost/format.hpp>
 
 #include "base/ComError.h"
@@ -56,6 +58,7 @@ void OpcHdaProxy::Disconnect() noexcept {
         // Closing goes on whatever the log could not take.
     }
     serverHandles_.clear();
+    answeredItems_.clear();
     server_.Reset();
 }
 
@@ -91,6 +94,19 @@ std::string OpcHdaProxy::ServerDisplayName() const {
 }
 
 std::vector<ItemHandleResult> OpcHdaProxy::GetItemHandles(const std::vector<std::string>& itemIds) {
+    std::vector<std::string> unasked;
+    std::set<std::string> seen;
+    for (const std::string& id : itemIds)
+        if (!answeredItems_.count(id) && seen.insert(id).second) unasked.push_back(id);
+    const std::vector<ItemHandleResult> fresh = AskItemHandles(unasked);
+    for (std::size_t i = 0; i < fresh.size(); ++i) answeredItems_[unasked[i]] = fresh[i];
+    std::vector<ItemHandleResult> answers;
+    answers.reserve(itemIds.size());
+    for (const std::string& id : itemIds) answers.push_back(answeredItems_.at(id));
+    return answers;
+}
+
+std::vector<ItemHandleResult> OpcHdaProxy::AskItemHandles(const std::vector<std::string>& itemIds) {
     if (itemIds.empty()) return {};
     Connect();
     const DWORD count = static_cast<DWORD>(itemIds.size());

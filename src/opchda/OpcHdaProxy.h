@@ -3,6 +3,7 @@
 // address, the server's IOPCHDA_Server, and the item handles it granted, released on
 // disconnect. It knows items by their ids and handles only: which tag an item serves is
 // the model's business.
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -52,8 +53,10 @@ public:
     // The server's description, else its path up to the first "/", else the whole path.
     std::string ServerDisplayName() const;
 
-    // One GetItemHandles for the ids, answered in their order. Throws ComError when the
-    // whole call fails; items the server refuses are named in one Warning record.
+    // The handles of the items, answered in the ids' order. An item id is asked of the server
+    // once per connection, so every tag of one item shares one handle, released once; the ids
+    // not asked yet go in one GetItemHandles. Throws ComError when that whole call fails;
+    // items the server refuses are named in one Warning record.
     std::vector<ItemHandleResult> GetItemHandles(const std::vector<std::string>& itemIds);
 
     // The request of a read over the window, as the reading's Information record tells it.
@@ -74,8 +77,12 @@ private:
     bool useNullTimeValues_ = true;
     std::shared_ptr<DcomIdentity> identity_;
     OPCURL address_;
+    // One GetItemHandles for ids that are all new.
+    std::vector<ItemHandleResult> AskItemHandles(const std::vector<std::string>& itemIds);
+
     platform::ComPtr<IOPCHDA_Server> server_;
-    std::vector<OPCHANDLE> serverHandles_;
+    std::vector<OPCHANDLE> serverHandles_;                     // granted, in the order given
+    std::map<std::string, ItemHandleResult> answeredItems_; // every item id asked, by id
 };
 
 } // namespace kesti

@@ -1,6 +1,8 @@
 // Writing through the DLL's exports into the out-of-process simulation server.
 #include "dll/ConnectionFixture.h"
 
+#include <algorithm>
+
 namespace kesti::test {
 namespace {
 
@@ -110,6 +112,99 @@ TEST_F(WriteTest, AServerWithoutSyncUpdateIsAFailure) {
               std::string::npos);
     Dll().kesti2_vectorFree(row);
     Dll().kesti2_connectionClose(c);
+}
+
+// The host's texts are in the process's ANSI code page both ways: what it reads it can write
+// back unchanged.
+TEST_F(WriteTest, TextAboveAsciiSurvivesAWriteAndARead) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const wchar_t* const wide = L"Gr\u00fc\u00dfe 25\u00b0C";
+    char ansi[64] = {};
+    BOOL lossy = FALSE;
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, &lossy), 0);
+    ASSERT_FALSE(lossy) << "the code page " << GetACP() << " shows the text";
+    const std::string text = ansi;
+    ASSERT_TRUE(std::any_of(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) > 127; }));
+    const TagHandle b[] = {TagsOf(c, 0)[1]};
+    VectorHandle row = Row({{0, std::string("\"") + ansi}}, 1);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, b, 1, kT0, row), ResultOk);
+    EXPECT_NE(sim.Calls("InsertReplace").at(0).find("values=[vt8:Gr\xc3\xbc\xc3\x9f" "e 25\xc2\xb0" "C]"), std::string::npos)
+        << sim.Calls("InsertReplace").at(0);
+    VectorHandle read = nullptr;
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalData(c, b, 1, kT0, &read), ResultOk);
+    EXPECT_EQ(Cell(read, 0), std::string("\"") + ansi + "\"");
+    for (VectorHandle v : {row, read}) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
+}
+
+// Only tags whose values go to the server get a later update time.
+TEST_F(WriteTest, UpdateTimesMoveOnlyForValuesThatWereSent) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const auto vec = TagsOf(c, 0, 0);
+    const TagHandle tags[] = {p[0], p[2], vec[0]}; // a, refused, one element of two
+    VectorHandle row = Row({{0, "1"}, {1, "2"}, {2, "3"}}, 3);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, tags, 3, kT0, row), ResultOk);
+    EXPECT_NE(sim.Calls("InsertReplace").at(0).find("count=1 handles=[1]"), std::string::npos);
+    const auto updateTime = [&](TagHandle tag) {
+        uint32_t time = 1;
+        Dll().kesti2_tagGetUpdateTime(tag, &time);
+        return time;
+    };
+    EXPECT_EQ(updateTime(p[0]), static_cast<uint32_t>(kT0));
+    EXPECT_EQ(updateTime(p[2]), 0u) << "its handle was refused";
+    EXPECT_EQ(updateTime(vec[0]), 0u) << "its array was not written";
+    EXPECT_EQ(updateTime(vec[1]), 0u);
+    Dll().kesti2_vectorFree(row);
+    Dll().kesti2_connectionClose(c);
+}
+
+// Tags of one item id share its handle: asked once, read and written, released once.
+TEST_F(WriteTest, TagsOfOneItemShareOneHandle) {
+    SimulationServer sim(R"({ "branches": [ { "name": "P", "items": [
+        { "name": "a", "values": [ { "time": "2024-01-01 00:00:00", "value": 7 } ] },
+        { "name": "x", "itemIdFails": true }, { "name": "y", "itemIdFails": true } ] } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}, {"P", "P"}}); // the same branch twice
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto first = TagsOf(c, 0), second = TagsOf(c, 1);
+    ASSERT_EQ(first.size(), 3u);
+    const TagHandle both[] = {first[0], second[0]};
+    VectorHandle read = nullptr;
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalData(c, both, 2, kT0, &read), ResultOk);
+    EXPECT_EQ(Cell(read, 0), "7");
+    EXPECT_EQ(Cell(read, 1), "7");
+    VectorHandle row = Row({{0, "8"}, {1, "9"}}, 2);
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, both, 2, kT0 + 60, row), ResultOk);
+    const auto written = sim.Calls("InsertReplace"); // one per node
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_NE(written[0].find("count=1 handles=[1] times=[133485408600000000] values=[vt4:8]"), std::string::npos) << written[0];
+    EXPECT_NE(written[1].find("count=1 handles=[1] times=[133485408600000000] values=[vt4:9]"), std::string::npos) << written[1];
+
+    // x and y have no item id (GetItemID failed): both are refused, once.
+    const TagHandle unnamed[] = {first[1], first[2]};
+    VectorHandle twice = nullptr;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(Dll().kesti2_connectionReadHistoricalData(c, unnamed, 2, kT0, &twice), ResultOk);
+        EXPECT_EQ(Cell(twice, 0), "-");
+        EXPECT_EQ(Cell(twice, 1), "-");
+        Dll().kesti2_vectorFree(twice);
+    }
+    EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, unnamed, 2, kT0, row), ResultOk);
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_NE(log.find("Tag P.x is not written: the server refused its item handle."), std::string::npos) << log;
+    EXPECT_NE(log.find("Tag P.y is not written: the server refused its item handle."), std::string::npos);
+    const auto asked = sim.Calls("GetItemHandles");
+    ASSERT_EQ(asked.size(), 2u) << "P.a once, the empty id once";
+    EXPECT_NE(asked[0].find("count=1 ids=[P.a]"), std::string::npos) << asked[0];
+    EXPECT_NE(asked[1].find("count=1 ids=[]"), std::string::npos) << asked[1];
+    Dll().kesti2_connectionClose(c);
+    EXPECT_EQ(sim.Calls("ReleaseItemHandles"), std::vector<std::string>{"ReleaseItemHandles count=1 handles=[1]"});
+    for (VectorHandle v : {read, row}) Dll().kesti2_vectorFree(v);
 }
 
 } // namespace
