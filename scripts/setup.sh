@@ -85,6 +85,13 @@ make_wine_prefix() {
   fi
 }
 
+# A program that crashes must fail its test: without this Wine starts its debugger, which
+# prints a backtrace and ends the program with exit code 0.
+no_crash_debugger() {
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-crash-debugger' /f \
+    >/dev/null 2>&1
+}
+
 configure_build() {
   if [[ ! -f $KESTI_BUILD/build.ninja ]]; then
     cmake -S "$root" -B "$KESTI_BUILD" -G Ninja \
@@ -103,5 +110,6 @@ link_boost_headers
 build_pugixml
 build_googletest
 make_wine_prefix
+no_crash_debugger
 configure_build
 log "ready: build tree $KESTI_BUILD, Wine prefix $WINEPREFIX"

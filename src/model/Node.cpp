@@ -41,18 +41,21 @@ Duration StepOf(std::int32_t seconds) { return boost::posix_time::microseconds(s
 
 void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries) {
     const ReadWindow current{TimePoint(boost::posix_time::not_a_date_time), Duration(boost::posix_time::not_a_date_time), 1};
-    ReadIntoTable(ProxyOf(connection_), entries, current, table);
+    OpcHdaProxy& proxy = ProxyOf(connection_);
+    proxy.RunExclusively([&] { ReadIntoTable(proxy, entries, current, table); });
 }
 
 void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
                               std::int32_t step) {
-    ReadIntoTable(ProxyOf(connection_), entries, ReadWindow{TimePointFromSeconds(start), StepOf(step), table.RowCount()},
-                  table);
+    OpcHdaProxy& proxy = ProxyOf(connection_);
+    const ReadWindow window{TimePointFromSeconds(start), StepOf(step), table.RowCount()};
+    proxy.RunExclusively([&] { ReadIntoTable(proxy, entries, window, table); });
 }
 
 void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
                                const std::vector<const ValueVector*>& rows) {
-    WriteRows(ProxyOf(connection_), entries, TimePointFromSeconds(start), StepOf(step), rows);
+    OpcHdaProxy& proxy = ProxyOf(connection_);
+    proxy.RunExclusively([&] { WriteRows(proxy, entries, TimePointFromSeconds(start), StepOf(step), rows); });
 }
 
 void Node::ReadBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {}

@@ -108,33 +108,35 @@ ReadRequest OpcHdaProxy::PrepareRead(const ReadWindow& w) const {
 
 std::vector<RawSeries> OpcHdaProxy::ReadRaw(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {
     if (handles.empty()) return {};
-    Connect();
-    auto query = platform::Query<IOPCHDA_SyncRead>(server_.Get());
-    if (FAILED(query.result)) throw Exception("Could not read data.");
-    IOPCHDA_SyncRead& reader = *query.pointer.Get();
-    identity_->ApplyTo(&reader);
-    const bool debug = GetLogLevel() >= LogDebug;
-    if (debug)
-        LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +
-                                 "\nNumValues: " + std::to_string(r.numValues) + "\nIncludeBounds: " +
-                                 (r.bounds ? "true" : "false") + "\nNumItems: " + std::to_string(handles.size()));
-    const DWORD count = static_cast<DWORD>(handles.size());
-    platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-    platform::UniqueCoTaskMemArray<HRESULT> errors;
-    const HRESULT result = reader.ReadRaw(r.start.Get(), r.end.Get(), r.numValues, r.bounds, count,
-                                          const_cast<OPCHANDLE*>(handles.data()), items.Put(count), errors.Put(count));
-    ThrowIfFailed(SUCCEEDED(result) && !items ? E_POINTER : result, "IOPCHDA_SyncRead::ReadRaw");
-    if (debug) LogMessage(LogDebug, "IOPCHDA_SyncRead::ReadRaw succeeded, output parameters:\n" + DumpRequestTimes(r));
+    return com_.Run([&] {
+        Connect();
+        auto query = platform::Query<IOPCHDA_SyncRead>(server_.Get());
+        if (FAILED(query.result)) throw Exception("Could not read data.");
+        IOPCHDA_SyncRead& reader = *query.pointer.Get();
+        identity_->ApplyTo(&reader);
+        const bool debug = GetLogLevel() >= LogDebug;
+        if (debug)
+            LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +
+                                     "\nNumValues: " + std::to_string(r.numValues) + "\nIncludeBounds: " +
+                                     (r.bounds ? "true" : "false") + "\nNumItems: " + std::to_string(handles.size()));
+        const DWORD count = static_cast<DWORD>(handles.size());
+        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+        platform::UniqueCoTaskMemArray<HRESULT> errors;
+        const HRESULT result = reader.ReadRaw(r.start.Get(), r.end.Get(), r.numValues, r.bounds, count,
+                                              const_cast<OPCHANDLE*>(handles.data()), items.Put(count), errors.Put(count));
+        ThrowIfFailed(SUCCEEDED(result) && !items ? E_POINTER : result, "IOPCHDA_SyncRead::ReadRaw");
+        if (debug) LogMessage(LogDebug, "IOPCHDA_SyncRead::ReadRaw succeeded, output parameters:\n" + DumpRequestTimes(r));
 
-    std::vector<RawSeries> series(count);
-    for (DWORD i = 0; i < count; ++i) {
-        series[i].error = errors ? errors[i] : S_OK;
-        series[i].Append(items[i]);
-    }
-    // A read of all values continues where the server stopped, as the standard says.
-    if (r.numValues == 0)
-        for (DWORD i = 0; i < count; ++i) ContinueAfterMoreData(reader, r, handles[i], series[i]);
-    return series;
+        std::vector<RawSeries> series(count);
+        for (DWORD i = 0; i < count; ++i) {
+            series[i].error = errors ? errors[i] : S_OK;
+            series[i].Append(items[i]);
+        }
+        // A read of all values continues where the server stopped, as the standard says.
+        if (r.numValues == 0)
+            for (DWORD i = 0; i < count; ++i) ContinueAfterMoreData(reader, r, handles[i], series[i]);
+        return series;
+    });
 }
 
 } // namespace kesti

@@ -15,8 +15,10 @@ ItemResults HistoryWriter::InsertReplace(const std::vector<OPCHANDLE>& handles, 
     const DWORD count = static_cast<DWORD>(handles.size());
     std::vector<FILETIME> times(count, time);
     std::vector<DWORD> qualities(count, opc::kQualityGood);
-    outcome.result = updater_->InsertReplace(count, const_cast<OPCHANDLE*>(handles.data()), times.data(),
-                                             values.front().Get(), qualities.data(), outcome.errors.Put(count));
+    outcome.result = com_->Run([&] {
+        return updater_->InsertReplace(count, const_cast<OPCHANDLE*>(handles.data()), times.data(),
+                                       values.front().Get(), qualities.data(), outcome.errors.Put(count));
+    });
     ThrowIfFailed(outcome.result, "IOPCHDA_SyncUpdate::InsertReplace");
     return outcome;
 }

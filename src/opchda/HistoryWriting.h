@@ -1,12 +1,11 @@
 #pragma once
 // Writing rows of values to the server's history.
-#include <utility>
 #include <vector>
 
 #include "discovery/DcomIdentity.h"
 #include "opchda.h"
 #include "platform/ComMemory.h"
-#include "platform/ComPtr.h"
+#include "platform/ComThread.h"
 
 namespace kesti {
 
@@ -17,9 +16,11 @@ struct ItemResults {
     platform::UniqueCoTaskMemArray<HRESULT> errors;
 };
 
+// The server's writing interface, borrowed from the proxy that owns it; its calls run on the
+// proxy's COM thread.
 class HistoryWriter {
 public:
-    explicit HistoryWriter(platform::ComPtr<IOPCHDA_SyncUpdate> updater) : updater_(std::move(updater)) {}
+    HistoryWriter(platform::ComThread& com, IOPCHDA_SyncUpdate& updater) : com_(&com), updater_(&updater) {}
 
     // One InsertReplace of the values at one time, all of good quality. Throws ComError
     // when the call fails as a whole.
@@ -27,7 +28,8 @@ public:
                               std::vector<platform::UniqueVariant>& values);
 
 private:
-    platform::ComPtr<IOPCHDA_SyncUpdate> updater_;
+    platform::ComThread* com_;
+    IOPCHDA_SyncUpdate* updater_;
 };
 
 } // namespace kesti

@@ -13,11 +13,13 @@
 
 namespace kesti {
 
-OpcHdaProxy::OpcHdaProxy() : apartment_(COINIT_MULTITHREADED) {
+OpcHdaProxy::OpcHdaProxy() {
     LogMessage(LogInformation, "Initiating proxy.");
     // A process whose security is already set refuses this; the proxy goes on either way.
-    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                         EOAC_NONE, nullptr);
+    com_.Run([] {
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE, RPC_C_IMP_LEVEL_IMPERSONATE,
+                             nullptr, EOAC_NONE, nullptr);
+    });
 }
 
 OpcHdaProxy::~OpcHdaProxy() { Disconnect(); }
@@ -31,19 +33,29 @@ void OpcHdaProxy::SetConnection(const std::string& userName, const std::string& 
 }
 
 void OpcHdaProxy::Connect() {
-    if (!configured_) throw Exception("The proxy has no server address.");
-    if (server_) return;
-    LogMessage(LogInformation, "Open OPC Server.");
-    try {
-        server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
-    } catch (const ComError& e) {
-        if (e.Call() != "PingHost") LogMessage(LogError, e.Message()); // a silent host has said so already
-        throw;
-    }
-    LogMessage(LogInformation, (boost::format("Connected to server %1% (%2%).") % address_.Host() % address_.ProgId()).str());
+    com_.Run([&] {
+        if (!configured_) throw Exception("The proxy has no server address.");
+        if (server_) return;
+        LogMessage(LogInformation, "Open OPC Server.");
+        try {
+            server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
+        } catch (const ComError& e) {
+            if (e.Call() != "PingHost") LogMessage(LogError, e.Message()); // a silent host has said so already
+            throw;
+        }
+        LogMessage(LogInformation, (boost::format("Connected to server %1% (%2%).") % address_.Host() % address_.ProgId()).str());
+    });
 }
 
 void OpcHdaProxy::Disconnect() noexcept {
+    try {
+        com_.Run([this] { ReleaseServer(); });
+    } catch (...) {
+        // Nothing is left to do when the thread cannot take the work.
+    }
+}
+
+void OpcHdaProxy::ReleaseServer() noexcept {
     try {
         if (server_ && !serverHandles_.empty()) {
             platform::UniqueCoTaskMemArray<HRESULT> errors;
@@ -59,31 +71,34 @@ void OpcHdaProxy::Disconnect() noexcept {
     }
     serverHandles_.clear();
     answeredItems_.clear();
+    updater_.Reset();
     server_.Reset();
 }
 
 bool OpcHdaProxy::IsHostReachable(const std::string& host) { return PingHost(host) >= 0; }
 
 std::vector<BrowsedLeaf> OpcHdaProxy::BrowseTags(const std::string& itemId, const std::string& browsePath) {
-    Connect();
-    const platform::ComPtr<IOPCHDA_Browser> browser =
-        CreateBrowser(*server_.Get(), identity_.get(), "IOPCHDA_Server::CreateBrowse failed: %1%");
-    OPCHDA_BROWSETYPE listing = OPCHDA_FLAT;
-    if (!(itemId == "OPC" && browsePath.empty())) {
-        const std::wstring wide = WideFromUtf8(itemId);
-        ThrowIfFailed(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str()),
-                      "IOPCHDA_Browser::ChangeBrowsePosition");
-        listing = OPCHDA_LEAF;
-    }
-    platform::ComPtr<IEnumString> names;
-    const HRESULT listed = browser->GetEnum(listing, names.GetAddressOf());
-    ThrowIfFailed(SUCCEEDED(listed) && !names ? E_POINTER : listed, "IOPCHDA_Browser::GetEnum");
-    identity_->ApplyTo(names.Get());
+    return com_.Run([&] {
+        Connect();
+        const platform::ComPtr<IOPCHDA_Browser> browser =
+            CreateBrowser(*server_.Get(), identity_.get(), "IOPCHDA_Server::CreateBrowse failed: %1%");
+        OPCHDA_BROWSETYPE listing = OPCHDA_FLAT;
+        if (!(itemId == "OPC" && browsePath.empty())) {
+            const std::wstring wide = WideFromUtf8(itemId);
+            ThrowIfFailed(browser->ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str()),
+                          "IOPCHDA_Browser::ChangeBrowsePosition");
+            listing = OPCHDA_LEAF;
+        }
+        platform::ComPtr<IEnumString> names;
+        const HRESULT listed = browser->GetEnum(listing, names.GetAddressOf());
+        ThrowIfFailed(SUCCEEDED(listed) && !names ? E_POINTER : listed, "IOPCHDA_Browser::GetEnum");
+        identity_->ApplyTo(names.Get());
 
-    std::vector<BrowsedLeaf> leaves;
-    for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get()))
-        leaves.emplace_back(std::move(record.browseName), std::move(record.itemId));
-    return leaves;
+        std::vector<BrowsedLeaf> leaves;
+        for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get()))
+            leaves.emplace_back(std::move(record.browseName), std::move(record.itemId));
+        return leaves;
+    });
 }
 
 std::string OpcHdaProxy::ServerDisplayName() const {
@@ -108,43 +123,50 @@ std::vector<ItemHandleResult> OpcHdaProxy::GetItemHandles(const std::vector<std:
 
 std::vector<ItemHandleResult> OpcHdaProxy::AskItemHandles(const std::vector<std::string>& itemIds) {
     if (itemIds.empty()) return {};
-    Connect();
-    const DWORD count = static_cast<DWORD>(itemIds.size());
-    std::vector<platform::UniqueBstr> ids;
-    std::vector<LPWSTR> idPointers;
-    std::vector<OPCHANDLE> clientHandles;
-    for (DWORD i = 0; i < count; ++i) {
-        ids.emplace_back(WideFromUtf8(itemIds[i]).c_str());
-        idPointers.push_back(ids.back().Get());
-        clientHandles.push_back(static_cast<OPCHANDLE>(serverHandles_.size() + i));
-    }
-    platform::UniqueCoTaskMemArray<OPCHANDLE> handles;
-    platform::UniqueCoTaskMemArray<HRESULT> errors;
-    const HRESULT result =
-        server_->GetItemHandles(count, idPointers.data(), clientHandles.data(), handles.Put(count), errors.Put(count));
-    if (FAILED(result) || !handles) {
-        LogMessage(LogError,
-                   "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
-        ThrowIfFailed(FAILED(result) ? result : E_POINTER, "IOPCHDA_Server::GetItemHandles");
-    }
-    std::vector<ItemHandleResult> answers(count);
-    for (DWORD i = 0; i < count; ++i) {
-        // Without an error array no item can be told apart; the handles are taken as given.
-        answers[i].error = errors ? errors[i] : S_OK;
-        answers[i].handle = handles[i];
-        if (SUCCEEDED(answers[i].error)) serverHandles_.push_back(handles[i]);
-    }
-    LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
-                      [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
-    return answers;
+    return com_.Run([&] {
+        Connect();
+        const DWORD count = static_cast<DWORD>(itemIds.size());
+        std::vector<platform::UniqueBstr> ids;
+        std::vector<LPWSTR> idPointers;
+        std::vector<OPCHANDLE> clientHandles;
+        for (DWORD i = 0; i < count; ++i) {
+            ids.emplace_back(WideFromUtf8(itemIds[i]).c_str());
+            idPointers.push_back(ids.back().Get());
+            clientHandles.push_back(static_cast<OPCHANDLE>(serverHandles_.size() + i));
+        }
+        platform::UniqueCoTaskMemArray<OPCHANDLE> handles;
+        platform::UniqueCoTaskMemArray<HRESULT> errors;
+        const HRESULT result =
+            server_->GetItemHandles(count, idPointers.data(), clientHandles.data(), handles.Put(count), errors.Put(count));
+        if (FAILED(result) || !handles) {
+            LogMessage(LogError,
+                       "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
+            ThrowIfFailed(FAILED(result) ? result : E_POINTER, "IOPCHDA_Server::GetItemHandles");
+        }
+        std::vector<ItemHandleResult> answers(count);
+        for (DWORD i = 0; i < count; ++i) {
+            // Without an error array no item can be told apart; the handles are taken as given.
+            answers[i].error = errors ? errors[i] : S_OK;
+            answers[i].handle = handles[i];
+            if (SUCCEEDED(answers[i].error)) serverHandles_.push_back(handles[i]);
+        }
+        LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
+                          [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
+        return answers;
+    });
 }
 
 HistoryWriter OpcHdaProxy::Writer() {
-    Connect();
-    auto query = platform::Query<IOPCHDA_SyncUpdate>(server_.Get());
-    if (FAILED(query.result)) throw Exception("The server offers no IOPCHDA_SyncUpdate; nothing was written.");
-    identity_->ApplyTo(query.pointer.Get());
-    return HistoryWriter(std::move(query.pointer));
+    return com_.Run([&] {
+        Connect();
+        if (!updater_) {
+            auto query = platform::Query<IOPCHDA_SyncUpdate>(server_.Get());
+            if (FAILED(query.result)) throw Exception("The server offers no IOPCHDA_SyncUpdate; nothing was written.");
+            identity_->ApplyTo(query.pointer.Get());
+            updater_ = std::move(query.pointer);
+        }
+        return HistoryWriter(com_, *updater_.Get());
+    });
 }
 
 } // namespace kesti

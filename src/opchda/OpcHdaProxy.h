@@ -1,7 +1,7 @@
 #pragma once
-// The client of one OPC HDA server: COM for the thread that made it, the credentials and
-// address, the server's IOPCHDA_Server, and the item handles it granted, released on
-// disconnect. It knows items by their ids and handles only: which tag an item serves is
+// The client of one OPC HDA server: a COM thread of its own, the credentials and address,
+// the server's IOPCHDA_Server, and the item handles it granted, released on disconnect.
+// Every COM call runs on its thread, so the client serves any host thread. It knows items by their ids and handles only: which tag an item serves is
 // the model's business.
 #include <map>
 #include <memory>
@@ -14,8 +14,8 @@
 #include "opchda.h"
 #include "opchda/HistoryReading.h"
 #include "opchda/HistoryWriting.h"
-#include "platform/ComApartment.h"
 #include "platform/ComPtr.h"
+#include "platform/ComThread.h"
 
 namespace kesti {
 
@@ -66,13 +66,24 @@ public:
     // no IOPCHDA_SyncRead, ComError when ReadRaw fails as a whole.
     std::vector<RawSeries> ReadRaw(ReadRequest& request, const std::vector<OPCHANDLE>& handles);
 
-    // The server's writing interface. Throws when the server offers none.
+    // The server's writing interface, valid while the proxy stays connected. Throws when the
+    // server offers none.
     HistoryWriter Writer();
+
+    // Runs `work` on the proxy's COM thread, after any work given before it: the calls of
+    // one connection from several host threads take turns.
+    template <class Work>
+    auto RunExclusively(Work&& work) -> decltype(work()) {
+        return com_.Run(std::forward<Work>(work));
+    }
 
     bool IsConnected() const { return server_ != nullptr; }
 
 private:
-    platform::ComApartment apartment_; // first in, last out: COM outlives every pointer below
+    // Releases the handles and the server's interfaces, on the COM thread.
+    void ReleaseServer() noexcept;
+
+    platform::ComThread com_; // first in, last out: every COM call of the proxy runs on it
     bool configured_ = false;
     bool useNullTimeValues_ = true;
     std::shared_ptr<DcomIdentity> identity_;
@@ -81,6 +92,7 @@ private:
     std::vector<ItemHandleResult> AskItemHandles(const std::vector<std::string>& itemIds);
 
     platform::ComPtr<IOPCHDA_Server> server_;
+    platform::ComPtr<IOPCHDA_SyncUpdate> updater_; // asked for on the first write
     std::vector<OPCHANDLE> serverHandles_;                     // granted, in the order given
     std::map<std::string, ItemHandleResult> answeredItems_; // every item id asked, by id
 };
