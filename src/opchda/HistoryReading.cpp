@@ -1,11 +1,11 @@
-// Reading of the OPC HDA proxy: the request of a window, one ReadRaw for all items, and the
-// continuation of each item that the server cut short.
+// Reading of the OPC HDA proxy: the request of a window and the raw values of its items.
 #include "opchda/HistoryReading.h"
 
 #include <boost/format.hpp>
 
 #include "base/ComError.h"
 #include "base/Log.h"
+#include "opchda/IntervalReader.h"
 #include "opchda/OpcHdaConstants.h"
 #include "opchda/OpcHdaProxy.h"
 #include "opchda/OpcHdaText.h"
@@ -13,44 +13,8 @@
 namespace kesti {
 namespace {
 
-constexpr int kMaxContinuations = 100000;
-
 std::string DumpRequestTimes(const ReadRequest& r) {
     return DumpOpcHdaTime("StartTime", *r.start) + "\n" + DumpOpcHdaTime("EndTime", *r.end);
-}
-
-// Reads on from the newest value, up to the first request's end, while the server says
-// there is more; the repeated boundary value is dropped. A continuation that fails, brings
-// nothing, or brings nothing newer while still promising more leaves the series cut short.
-void ContinueAfterMoreData(IOPCHDA_SyncRead& reader, const ReadRequest& r, OPCHANDLE handle, RawSeries& series) {
-    for (int round = 0; series.error == opc::kMoreData; ++round) {
-        if (series.ticks.empty() || round == kMaxContinuations) {
-            series.cutShort = true;
-            return;
-        }
-        platform::RequestTime from, to;
-        from.SetTime(FileTimeOfTicks(series.ticks.back()));
-        to.SetTime((*r.end).ftTime);
-        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-        platform::UniqueCoTaskMemArray<HRESULT> errors;
-        const HRESULT result = reader.ReadRaw(from.Get(), to.Get(), 0, r.bounds, 1, &handle, items.Put(1), errors.Put(1));
-        const HRESULT itemError = FAILED(result) ? result : !items ? E_POINTER : errors ? errors[0] : S_OK;
-        if (FAILED(itemError) || items[0].dwCount == 0) {
-            series.error = itemError;
-            series.cutShort = true;
-            return;
-        }
-        const std::size_t before = series.Count();
-        const std::int64_t last = series.ticks.back();
-        std::size_t skip = 0; // the repeated boundary value (and anything before it)
-        while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
-        series.Append(items[0], skip);
-        series.error = itemError;
-        if (series.Count() == before && itemError == opc::kMoreData) {
-            series.cutShort = true; // more values at one time stamp than the server gives per call
-            return;
-        }
-    }
 }
 
 } // namespace
@@ -119,22 +83,8 @@ std::vector<RawSeries> OpcHdaProxy::ReadRaw(ReadRequest& r, const std::vector<OP
             LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +
                                      "\nNumValues: " + std::to_string(r.numValues) + "\nIncludeBounds: " +
                                      (r.bounds ? "true" : "false") + "\nNumItems: " + std::to_string(handles.size()));
-        const DWORD count = static_cast<DWORD>(handles.size());
-        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-        platform::UniqueCoTaskMemArray<HRESULT> errors;
-        const HRESULT result = reader.ReadRaw(r.start.Get(), r.end.Get(), r.numValues, r.bounds, count,
-                                              const_cast<OPCHANDLE*>(handles.data()), items.Put(count), errors.Put(count));
-        ThrowIfFailed(SUCCEEDED(result) && !items ? E_POINTER : result, "IOPCHDA_SyncRead::ReadRaw");
+        std::vector<RawSeries> series = IntervalReader(reader).Read(r, handles);
         if (debug) LogMessage(LogDebug, "IOPCHDA_SyncRead::ReadRaw succeeded, output parameters:\n" + DumpRequestTimes(r));
-
-        std::vector<RawSeries> series(count);
-        for (DWORD i = 0; i < count; ++i) {
-            series[i].error = errors ? errors[i] : S_OK;
-            series[i].Append(items[i]);
-        }
-        // A read of all values continues where the server stopped, as the standard says.
-        if (r.numValues == 0)
-            for (DWORD i = 0; i < count; ++i) ContinueAfterMoreData(reader, r, handles[i], series[i]);
         return series;
     });
 }

@@ -148,6 +148,40 @@ TEST_F(ReadTest, ARowAfterTheValuesOfAReadCutShortStaysMissing) {
     }
 }
 
+// A server that finds the interval too long, for the whole call or for one item, gets it in
+// halves; the values join in time order, the seams neither doubled nor lost.
+TEST_F(ReadTest, AnIntervalTooLongForTheServerIsReadInHalves) {
+    SimulationServer sim(R"({ "server": { "maxIntervalSeconds": 60, "maxValuesPerCall": 25 }, "items": [
+        { "name": "ramp", "type": "VT_UI4",
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } },
+        { "name": "step", "type": "VT_UI4", "maxIntervalSeconds": 20,
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "10S", "count": 12, "step": 10 } } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto rows = Read(c, TagsOf(c, 0), kT0, 1, 120);
+    Dll().kesti2_connectionClose(c);
+    ASSERT_EQ(rows.size(), 120u);
+    for (int r = 0; r < 120; ++r) {
+        EXPECT_EQ(rows[r][0], std::to_string(r)) << "row " << r;
+        EXPECT_EQ(rows[r][1], std::to_string(r / 10 * 10)) << "row " << r;
+    }
+    const auto calls = sim.Calls("ReadRaw");
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_NE(calls[0].find("handles=[1,2]"), std::string::npos) << "first the whole interval for both";
+    EXPECT_NE(calls[1].find("handles=[1,2]"), std::string::npos) << "then a half for both";
+    std::size_t stepAlone = 0;
+    for (const std::string& line : calls) stepAlone += line.find("handles=[2]") != std::string::npos ? 1 : 0;
+    EXPECT_GE(stepAlone, 4u) << "quarters of the halves for the item with the shorter limit";
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "the interval was split"), 1u) << log;
+    EXPECT_NE(log.find("[Information]\r\nThe server could not read 2024-01-01 00:00:00.000 UTC to 2024-01-01 00:01:59.000 "
+                       "UTC at once (result: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("the interval was split and read in " + std::to_string(calls.size()) + " calls."), std::string::npos);
+}
+
 TEST_F(ReadTest, HandlesAreAskedOncePerTagAndARefusedOneIsNeverUsed) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

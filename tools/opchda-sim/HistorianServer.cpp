@@ -389,6 +389,9 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD) {
         if (FAILED(item.readError)) return item.readError;
         if (fault != nullptr && FAILED(fault->itemError)) return fault->itemError;
+        if (item.maxInterval > 0 && request.startGiven && request.endGiven &&
+            std::max(request.start, request.end) - std::min(request.start, request.end) > item.maxInterval)
+            return kMaxExceeded;
         if (fault != nullptr && fault->empty) return S_OK;
         bool more = false;
         const std::vector<Output> values = SelectRaw(item.history, request, more);

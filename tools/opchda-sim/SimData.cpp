@@ -346,6 +346,8 @@ private:
         if (const json* v = Member(object, "handleError")) item.handleError = ResultCode(*v, place / "handleError");
         if (const json* v = Member(object, "handleValue")) item.handleValue = static_cast<DWORD>(Number(*v, place / "handleValue"));
         if (const json* v = Member(object, "readError")) item.readError = ResultCode(*v, place / "readError");
+        if (const json* v = Member(object, "maxIntervalSeconds"))
+            item.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
         if (const json* v = Member(object, "writeError")) item.writeError = ResultCode(*v, place / "writeError");
         if (const json* v = Member(object, "releaseError")) item.releaseError = ResultCode(*v, place / "releaseError");
         item.itemIdFails = Flag(object, "itemIdFails", place);

@@ -54,6 +54,7 @@ struct Item {
     HRESULT writeError = S_OK;
     HRESULT releaseError = S_OK;
     bool itemIdFails = false;
+    Ticks maxInterval = 0; // 0: no limit; a longer ReadRaw interval gives OPC_E_MAXEXCEEDED for the item
 };
 
 struct Branch {

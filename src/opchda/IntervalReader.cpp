@@ -1,0 +1,160 @@
+#include "opchda/IntervalReader.h"
+
+#include <limits>
+
+#include <boost/format.hpp>
+
+#include "base/ComError.h"
+#include "base/Log.h"
+#include "base/ResultText.h"
+#include "base/TimeFormat.h"
+#include "opchda/OpcHdaConstants.h"
+
+namespace kesti {
+namespace {
+
+constexpr int kMaxContinuations = 100000;
+// Halving stops at 2^10 spans per item, or at spans of one second.
+constexpr int kMaxSplitDepth = 10;
+constexpr std::int64_t kShortestSpan = 10'000'000;
+
+void TakeValue(RawSeries& from, std::size_t k, RawSeries& to) {
+    to.ticks.push_back(from.ticks[k]);
+    to.qualities.push_back(from.qualities[k]);
+    to.values.push_back(std::move(from.values[k]));
+}
+
+bool IsPlaceholder(const RawSeries& s, std::size_t k) { return (s.qualities[k] & opc::kNoBound) != 0; }
+
+std::vector<RawSeries> Collect(platform::UniqueCoTaskMemArray<OPCHDA_ITEM>& items,
+                               const platform::UniqueCoTaskMemArray<HRESULT>& errors, std::size_t count) {
+    std::vector<RawSeries> series(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        series[i].error = errors ? errors[i] : S_OK;
+        series[i].Append(items[i]);
+    }
+    return series;
+}
+
+} // namespace
+
+RawSeries JoinSpans(RawSeries left, RawSeries right) {
+    if (left.cutShort || FAILED(left.error)) return left; // nothing after it is known
+    std::int64_t firstRight = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t k = 0; k < right.Count(); ++k)
+        if (!IsPlaceholder(right, k)) {
+            firstRight = right.ticks[k];
+            break;
+        }
+    RawSeries joined;
+    joined.error = FAILED(right.error) || left.error != S_OK ? right.error : S_OK;
+    joined.cutShort = right.cutShort || FAILED(right.error); // the right part's values are unknown
+    for (std::size_t k = 0; k < left.Count() && left.ticks[k] < firstRight; ++k)
+        if (k == 0 || !IsPlaceholder(left, k)) TakeValue(left, k, joined);
+    for (std::size_t k = 0; k < right.Count(); ++k) {
+        const bool keep = !IsPlaceholder(right, k) || (k + 1 == right.Count() && right.ticks[k] > firstRight) ||
+                          joined.Count() == 0;
+        if (keep && (joined.Count() == 0 || right.ticks[k] >= joined.ticks.back())) TakeValue(right, k, joined);
+    }
+    return joined;
+}
+
+HRESULT IntervalReader::Call(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds,
+                             const std::vector<OPCHANDLE>& handles, platform::UniqueCoTaskMemArray<OPCHDA_ITEM>& items,
+                             platform::UniqueCoTaskMemArray<HRESULT>& errors) {
+    ++calls_;
+    const DWORD count = static_cast<DWORD>(handles.size());
+    const HRESULT result = reader_.ReadRaw(start, end, numValues, bounds, count, const_cast<OPCHANDLE*>(handles.data()),
+                                           items.Put(count), errors.Put(count));
+    return SUCCEEDED(result) && !items ? E_POINTER : result;
+}
+
+std::vector<RawSeries> IntervalReader::Read(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {
+    const bool span = r.numValues == 0 && !(*r.start).bString && !(*r.end).bString;
+    if (!span) { // the current value or a value at one time: one call, nothing to continue
+        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+        platform::UniqueCoTaskMemArray<HRESULT> errors;
+        ThrowIfFailed(Call(r.start.Get(), r.end.Get(), r.numValues, r.bounds, handles, items, errors),
+                      "IOPCHDA_SyncRead::ReadRaw");
+        return Collect(items, errors, handles.size());
+    }
+    std::vector<RawSeries> series = ReadSpan(Span{TicksOf((*r.start).ftTime), TicksOf((*r.end).ftTime), r.bounds, 0}, handles);
+    if (splitReason_ != S_OK)
+        LogMessage(LogInformation, (boost::format("The server could not read %1% to %2% at once (result: %3%): the "
+                                                  "interval was split and read in %4% calls.") %
+                                    FileTimeText((*r.start).ftTime) % FileTimeText((*r.end).ftTime) %
+                                    HResultText(splitReason_) % calls_).str());
+    return series;
+}
+
+bool IntervalReader::ShouldSplit(HRESULT result, const Span& span) const {
+    return (result == opc::kMaxExceeded || result == E_OUTOFMEMORY) && span.depth < kMaxSplitDepth &&
+           span.to - span.from >= 2 * kShortestSpan;
+}
+
+std::vector<RawSeries> IntervalReader::ReadSpan(const Span& span, const std::vector<OPCHANDLE>& handles) {
+    platform::RequestTime from, to;
+    from.SetTime(FileTimeOfTicks(span.from));
+    to.SetTime(FileTimeOfTicks(span.to));
+    platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+    platform::UniqueCoTaskMemArray<HRESULT> errors;
+    const HRESULT result = Call(from.Get(), to.Get(), 0, span.bounds, handles, items, errors);
+    if (ShouldSplit(result, span)) return ReadHalves(span, handles, result);
+    ThrowIfFailed(result, "IOPCHDA_SyncRead::ReadRaw");
+
+    std::vector<RawSeries> series = Collect(items, errors, handles.size());
+    items.Reset(); // the values have moved; the server's arrays go before the next call
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        // A read of all values continues where the server stopped, as the standard says.
+        ContinueAfterMoreData(FileTimeOfTicks(span.to), span.bounds, handles[i], series[i]);
+        if (ShouldSplit(series[i].error, span))
+            series[i] = std::move(ReadHalves(span, {handles[i]}, series[i].error).front());
+    }
+    return series;
+}
+
+std::vector<RawSeries> IntervalReader::ReadHalves(const Span& span, const std::vector<OPCHANDLE>& handles,
+                                                  HRESULT reason) {
+    if (splitReason_ == S_OK) splitReason_ = reason;
+    const std::int64_t middle = span.from + (span.to - span.from) / 2;
+    std::vector<RawSeries> left = ReadSpan(Span{span.from, middle, span.bounds, span.depth + 1}, handles);
+    std::vector<RawSeries> right = ReadSpan(Span{middle, span.to, span.bounds, span.depth + 1}, handles);
+    for (std::size_t i = 0; i < left.size(); ++i) left[i] = JoinSpans(std::move(left[i]), std::move(right[i]));
+    return left;
+}
+
+// Reads on from the newest value, up to the end of the span, while the server says there is
+// more; the repeated boundary value is dropped. A continuation that fails, brings nothing,
+// or brings nothing newer while still promising more leaves the series cut short.
+void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPCHANDLE handle, RawSeries& series) {
+    for (int round = 0; series.error == opc::kMoreData; ++round) {
+        if (series.ticks.empty() || round == kMaxContinuations) {
+            series.cutShort = true;
+            return;
+        }
+        platform::RequestTime from, to;
+        from.SetTime(FileTimeOfTicks(series.ticks.back()));
+        to.SetTime(end);
+        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
+        platform::UniqueCoTaskMemArray<HRESULT> errors;
+        const HRESULT result = Call(from.Get(), to.Get(), 0, bounds, {handle}, items, errors);
+        const HRESULT itemError = FAILED(result) ? result : errors ? errors[0] : S_OK;
+        if (FAILED(itemError) || items[0].dwCount == 0) {
+            series.error = itemError;
+            series.cutShort = true;
+            return;
+        }
+        const std::size_t before = series.Count();
+        const std::int64_t last = series.ticks.back();
+        std::size_t skip = 0; // the repeated boundary value (and anything before it)
+        while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
+        series.Append(items[0], skip);
+        series.error = itemError;
+        if (series.Count() == before && itemError == opc::kMoreData) {
+            series.cutShort = true; // more values at one time stamp than the server gives per call
+            return;
+        }
+    }
+}
+
+} // namespace kesti

@@ -1,0 +1,88 @@
+// Joining the values of two halves of a read interval.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "opchda/IntervalReader.h"
+#include "opchda/OpcHdaConstants.h"
+
+namespace kesti {
+namespace {
+
+constexpr DWORD kGood = opc::kQualityGood | opc::kRaw;
+constexpr DWORD kPlaceholder = opc::kNoBound;
+
+struct Value {
+    std::int64_t time;
+    DWORD quality;
+};
+
+RawSeries SeriesOf(const std::vector<Value>& values, HRESULT error = S_OK) {
+    RawSeries s;
+    s.error = error;
+    for (const Value& v : values) {
+        s.ticks.push_back(v.time);
+        s.qualities.push_back(v.quality);
+        platform::UniqueVariant value;
+        V_VT(value.Get()) = VT_I4;
+        V_I4(value.Get()) = static_cast<LONG>(v.time);
+        s.values.push_back(std::move(value));
+    }
+    return s;
+}
+
+// "t" for a value at t, "(t)" for a placeholder without a bound.
+std::string Shape(const RawSeries& s) {
+    std::string text;
+    for (std::size_t k = 0; k < s.Count(); ++k) {
+        const std::string t = std::to_string(s.ticks[k]);
+        text += (text.empty() ? "" : " ") + ((s.qualities[k] & opc::kNoBound) ? "(" + t + ")" : t);
+        EXPECT_EQ(V_I4(s.values[k].Get()), s.ticks[k]) << "each value stays with its time";
+    }
+    return text;
+}
+
+// Left is [0, 25] and right [25, 50], both with bounding values.
+TEST(JoinSpansTest, TheSeamsBoundingValuesAreNeitherDoubledNorLost) {
+    // the value of 20 bounds both halves at 25; the value of 30 ends the left half
+    RawSeries joined = JoinSpans(SeriesOf({{0, kGood}, {10, kGood}, {20, kGood}, {30, kGood}}),
+                                 SeriesOf({{20, kGood}, {30, kGood}, {50, kPlaceholder}}));
+    EXPECT_EQ(Shape(joined), "0 10 20 30 (50)");
+    EXPECT_EQ(joined.error, S_OK);
+    EXPECT_FALSE(joined.cutShort);
+
+    // nothing at or before the seam: the right half's placeholder is dropped
+    joined = JoinSpans(SeriesOf({{0, kPlaceholder}, {30, kGood}}), SeriesOf({{25, kPlaceholder}, {30, kGood}, {40, kGood}}));
+    EXPECT_EQ(Shape(joined), "(0) 30 40");
+
+    // one value long before the interval bounds both halves
+    joined = JoinSpans(SeriesOf({{-5, kGood}, {25, kPlaceholder}}), SeriesOf({{-5, kGood}, {50, kPlaceholder}}));
+    EXPECT_EQ(Shape(joined), "-5 (50)");
+
+    // no value at all
+    joined = JoinSpans(SeriesOf({{0, kPlaceholder}, {25, kPlaceholder}}, opc::kNoDataResult),
+                       SeriesOf({{25, kPlaceholder}, {50, kPlaceholder}}, opc::kNoDataResult));
+    EXPECT_EQ(Shape(joined), "(0)");
+    EXPECT_EQ(joined.error, opc::kNoDataResult);
+}
+
+TEST(JoinSpansTest, AnUnknownPartEndsTheWhole) {
+    RawSeries left = SeriesOf({{0, kGood}, {10, kGood}});
+    left.cutShort = true;
+    RawSeries joined = JoinSpans(std::move(left), SeriesOf({{20, kGood}, {30, kGood}}));
+    EXPECT_EQ(Shape(joined), "0 10") << "after a cut nothing is known, so the right half cannot be joined";
+    EXPECT_TRUE(joined.cutShort);
+
+    joined = JoinSpans(SeriesOf({{0, kGood}, {10, kGood}}), SeriesOf({}, E_FAIL));
+    EXPECT_EQ(Shape(joined), "0 10");
+    EXPECT_TRUE(joined.cutShort) << "the right half failed: its rows must not hold the value of 10";
+    EXPECT_EQ(joined.error, E_FAIL);
+
+    joined = JoinSpans(SeriesOf({}, E_FAIL), SeriesOf({{20, kGood}}));
+    EXPECT_EQ(Shape(joined), "");
+    EXPECT_EQ(joined.error, E_FAIL);
+}
+
+} // namespace
+} // namespace kesti
