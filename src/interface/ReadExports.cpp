@@ -27,7 +27,9 @@ KestiResult KESTI_CALL kesti2_connectionReadCurrentData(ConnectionHandle connect
     return LoggingGuard("kesti2_connectionReadCurrentData", [&] {
         ValueTable table(1, count);
         auto result = std::make_unique<ValueVector>(count);
-        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count))) {
+        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
+        AllowOneReconnect(requests);
+        for (const NodeRequest& request : requests) {
             request.node->ReadCurrentData(table, request.entries);
             for (const TagEntry& entry : request.entries)
                 result->Set(entry.column, table.Row(0).At(entry.column));
@@ -44,7 +46,9 @@ KestiResult KESTI_CALL kesti2_connectionReadHistoricalDataEx(ConnectionHandle co
         return ResultInvalidArgument;
     return LoggingGuard("kesti2_connectionReadHistoricalDataEx", [&] {
         ValueTable table(rows, count);
-        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
+        AllowOneReconnect(requests);
+        for (const NodeRequest& request : requests)
             request.node->ReadHistoricalData(table, request.entries, start, step);
         for (uint32_t r = 0; r < rows; ++r) rowValues[r] = ToHandle(table.TakeRow(r).release()); // no copy
         return ResultOk;
@@ -63,7 +67,8 @@ KestiResult KESTI_CALL kesti2_connectionReadBatchDataEx(ConnectionHandle connect
         return ResultInvalidArgument;
     return LoggingGuard("kesti2_connectionReadBatchDataEx", [&] {
         auto result = std::make_unique<ValueVector>(count);
-        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
+        for (const NodeRequest& request : requests)
             request.node->ReadBatchData(request.entries, batch, time);
         *values = ToHandle(result.release());
         return ResultOk;

@@ -31,7 +31,9 @@ KestiResult KESTI_CALL kesti2_connectionWriteHistoricalDataEx(ConnectionHandle c
     return LoggingGuard("kesti2_connectionWriteHistoricalDataEx", [&] {
         std::vector<const ValueVector*> rowList;
         for (uint32_t r = 0; r < rows; ++r) rowList.push_back(FromHandle(rowValues[r]));
-        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
+        AllowOneReconnect(requests);
+        for (const NodeRequest& request : requests)
             request.node->WriteHistoricalData(request.entries, start, step, rowList);
         return ResultOk;
     });
@@ -49,7 +51,8 @@ KestiResult KESTI_CALL kesti2_connectionWriteBatchDataEx(ConnectionHandle connec
         return ResultInvalidArgument;
     if (!HasLength(row, count) || !AllTagsPresent(tags, count)) return ResultInvalidArgument;
     return LoggingGuard("kesti2_connectionWriteBatchDataEx", [&] {
-        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
+        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
+        for (const NodeRequest& request : requests)
             request.node->WriteBatchData(request.entries, batch, time);
         return ResultOk;
     });

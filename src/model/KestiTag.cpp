@@ -24,5 +24,6 @@ void ArrayTag::SetServerHandle(std::uint32_t handle) { array_.SetServerHandle(ha
 bool ArrayTag::HasServerHandle() const { return array_.HasServerHandle(); }
 bool ArrayTag::HandleFailed() const { return array_.HandleFailed(); }
 void ArrayTag::MarkHandleFailed() { array_.MarkHandleFailed(); }
+void ArrayTag::ForgetServerHandle() { array_.ForgetServerHandle(); }
 
 } // namespace kesti

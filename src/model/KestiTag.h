@@ -40,6 +40,11 @@ public:
     // connection, and no handle of it is released.
     virtual bool HandleFailed() const { return handleFailed_; }
     virtual void MarkHandleFailed() { handleFailed_ = true; }
+    // The server that granted or refused the handle is gone: the next call asks again.
+    virtual void ForgetServerHandle() {
+        serverHandle_ = kNoServerHandle;
+        handleFailed_ = false;
+    }
 
     // The node whose request serves this tag.
     Node& OwningNode() const { return node_; }
@@ -65,6 +70,7 @@ public:
     bool IsArrayElement() const override { return true; }
     bool HandleFailed() const override;
     void MarkHandleFailed() override;
+    void ForgetServerHandle() override;
 
     std::uint32_t ElementIndex() const { return elementIndex_; }
     ArrayNode& Array() const { return array_; }

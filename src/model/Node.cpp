@@ -4,6 +4,7 @@
 
 #include <boost/format.hpp>
 
+#include "base/ComError.h"
 #include "base/Exception.h"
 #include "base/Log.h"
 #include "base/TimeConversion.h"
@@ -35,27 +36,70 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
     return *connection->Proxy();
 }
 
+// Connects the proxy again; whether or not that works, the tags' handles of the lost server
+// are forgotten. False when this export call has reconnected already.
+bool ReconnectAndForgetHandles(OpcHdaProxy& proxy, SourceConnection& connection, HRESULT lost) {
+    const auto forget = [&] {
+        for (const auto& node : connection.Nodes()) node->ForgetServerHandles();
+    };
+    bool reconnected = false;
+    try {
+        reconnected = proxy.Reconnect(lost);
+    } catch (...) {
+        forget();
+        throw;
+    }
+    if (reconnected) forget();
+    return reconnected;
+}
+
+// Runs a node's work on the connection's COM thread. When the server is lost, the proxy
+// connects again (once per export call), every tag of the connection forgets its handle, and
+// the work runs once more. A loss that remains is told as any failed call is: at Error, with
+// the node's cells left missing; a server that cannot be activated again fails the export.
+template <class Work>
+void RunWithReconnect(SourceConnection* connection, Work work) {
+    OpcHdaProxy& proxy = ProxyOf(connection);
+    proxy.RunExclusively([&] {
+        try {
+            work(proxy);
+            return;
+        } catch (const ComError& e) {
+            if (!IsLostConnection(e.Result())) throw;
+            if (!ReconnectAndForgetHandles(proxy, *connection, e.Result())) {
+                LogMessage(LogError, e.Message());
+                return;
+            }
+        }
+        try {
+            work(proxy);
+        } catch (const ComError& e) {
+            if (!IsLostConnection(e.Result())) throw;
+            LogMessage(LogError, e.Message());
+        }
+    });
+}
+
 Duration StepOf(std::int32_t seconds) { return boost::posix_time::microseconds(static_cast<std::int64_t>(seconds) * 1000000); }
 
 } // namespace
 
 void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries) {
     const ReadWindow current{TimePoint(boost::posix_time::not_a_date_time), Duration(boost::posix_time::not_a_date_time), 1};
-    OpcHdaProxy& proxy = ProxyOf(connection_);
-    proxy.RunExclusively([&] { ReadIntoTable(proxy, entries, current, table); });
+    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, current, table); });
 }
 
 void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
                               std::int32_t step) {
-    OpcHdaProxy& proxy = ProxyOf(connection_);
     const ReadWindow window{TimePointFromSeconds(start), StepOf(step), table.RowCount()};
-    proxy.RunExclusively([&] { ReadIntoTable(proxy, entries, window, table); });
+    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, window, table); });
 }
 
 void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
                                const std::vector<const ValueVector*>& rows) {
-    OpcHdaProxy& proxy = ProxyOf(connection_);
-    proxy.RunExclusively([&] { WriteRows(proxy, entries, TimePointFromSeconds(start), StepOf(step), rows); });
+    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) {
+        WriteRows(proxy, entries, TimePointFromSeconds(start), StepOf(step), rows);
+    });
 }
 
 void Node::ReadBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {}
@@ -70,6 +114,12 @@ void Node::GetBatchTimes(const std::string&, std::int32_t, std::uint64_t&, std::
 
 void Node::WriteBatchData(const std::vector<TagEntry>&, const std::string&, std::int32_t) {
     LogMessage(LogDebug, "WriteBatchData was called, but is not implemented");
+}
+
+void Node::ForgetServerHandles() {
+    for (const auto& tag : tags_)
+        if (auto* withHandle = dynamic_cast<Tag*>(tag.get())) withHandle->ForgetServerHandle();
+    for (const auto& child : children_) child->ForgetServerHandles();
 }
 
 std::int64_t Node::GetUpdateTime() const { return static_cast<std::int64_t>(std::time(nullptr)); }

@@ -50,6 +50,8 @@ public:
     virtual std::uint32_t GetServerHandle() const { return kNoServerHandle; }
     virtual void SetServerHandle(std::uint32_t) {}
     virtual bool HasServerHandle() const { return false; }
+    // Forgets the server handles of every tag of this node and of the nodes below it.
+    void ForgetServerHandles();
 
 private:
     SourceConnection* connection_;
@@ -72,6 +74,10 @@ public:
     bool HasServerHandle() const override { return serverHandle_ < kNoServerHandle; }
     bool HandleFailed() const { return handleFailed_; }
     void MarkHandleFailed() { handleFailed_ = true; }
+    void ForgetServerHandle() {
+        serverHandle_ = kNoServerHandle;
+        handleFailed_ = false;
+    }
     // The number of elements the array value must have.
     std::size_t ElementCount() const { return Tags().size(); }
 

@@ -1,9 +1,11 @@
 #include "model/RequestRouting.h"
 
+#include <set>
 #include <unordered_map>
 
 #include "base/Exception.h"
 #include "model/Node.h"
+#include "model/SourceConnection.h"
 
 namespace kesti {
 
@@ -19,6 +21,14 @@ std::vector<NodeRequest> GroupTagsByNode(const std::vector<KestiTag*>& tags) {
         requests[position->second].entries.push_back(TagEntry{tag, column});
     }
     return requests;
+}
+
+void AllowOneReconnect(const std::vector<NodeRequest>& requests) {
+    std::set<OpcHdaProxy*> proxies;
+    for (const NodeRequest& request : requests)
+        if (SourceConnection* connection = request.node->Connection(); connection != nullptr && connection->Proxy())
+            proxies.insert(connection->Proxy());
+    for (OpcHdaProxy* proxy : proxies) proxy->AllowOneReconnect();
 }
 
 } // namespace kesti

@@ -174,6 +174,7 @@ void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, con
     try {
         UpdateServerHandles(proxy, request);
     } catch (const Exception& e) {
+        if (IsLostConnection(e)) throw; // the node reconnects
         LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
         return;
     }
@@ -187,6 +188,7 @@ void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, con
     try {
         series = proxy.ReadRaw(r, handles);
     } catch (const ComError& e) {
+        if (IsLostConnection(e.Result())) throw; // the node reconnects
         LogMessage(LogError, e.Message()); // this node's cells stay missing; other nodes are read
         return;
     }

@@ -118,6 +118,7 @@ void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const T
             LogPartialFailure("IOPCHDA_SyncUpdate::InsertReplace", outcome.result, outcome.errors.Get(),
                               outcome.errors.Count(), [&](std::size_t j) { return ItemName(*sent[j]); });
         } catch (const ComError& e) {
+            if (IsLostConnection(e.Result())) throw; // the node reconnects and writes its rows again
             LogMessage(LogError, e.Message()); // this row is lost; the next one goes on
         }
     }

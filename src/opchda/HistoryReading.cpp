@@ -74,10 +74,8 @@ std::vector<RawSeries> OpcHdaProxy::ReadRaw(ReadRequest& r, const std::vector<OP
     if (handles.empty()) return {};
     return com_.Run([&] {
         Connect();
-        auto query = platform::Query<IOPCHDA_SyncRead>(server_.Get());
-        if (FAILED(query.result)) throw Exception("Could not read data.");
-        IOPCHDA_SyncRead& reader = *query.pointer.Get();
-        identity_->ApplyTo(&reader);
+        if (!reader_) throw Exception("Could not read data.");
+        IOPCHDA_SyncRead& reader = *reader_.Get();
         const bool debug = GetLogLevel() >= LogDebug;
         if (debug)
             LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +

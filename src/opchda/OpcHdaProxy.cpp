@@ -6,6 +6,7 @@
 
 #include "base/ComError.h"
 #include "base/Log.h"
+#include "base/ResultText.h"
 #include "base/TextConversion.h"
 #include "discovery/ReachabilityProbe.h"
 #include "discovery/ServerActivation.h"
@@ -36,6 +37,7 @@ void OpcHdaProxy::Connect() {
     com_.Run([&] {
         if (!configured_) throw Exception("The proxy has no server address.");
         if (server_) return;
+        if (FAILED(lostInThisCall_)) throw ComError(lostInThisCall_, "Reconnect");
         LogMessage(LogInformation, "Open OPC Server.");
         try {
             server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
@@ -43,6 +45,10 @@ void OpcHdaProxy::Connect() {
             if (e.Call() != "PingHost") LogMessage(LogError, e.Message()); // a silent host has said so already
             throw;
         }
+        // Asked once while the server surely runs: later a dead server could not be told
+        // from one that lacks the interface.
+        reader_ = OptionalInterface<IOPCHDA_SyncRead>();
+        updater_ = OptionalInterface<IOPCHDA_SyncUpdate>();
         LogMessage(LogInformation, (boost::format("Connected to server %1% (%2%).") % address_.Host() % address_.ProgId()).str());
     });
 }
@@ -69,9 +75,50 @@ void OpcHdaProxy::ReleaseServer() noexcept {
     } catch (...) {
         // Closing goes on whatever the log could not take.
     }
+    ForgetServer();
+}
+
+bool IsLostConnection(HRESULT result) {
+    return result == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || result == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
+           result == RPC_E_DISCONNECTED || result == CO_E_OBJNOTCONNECTED;
+}
+
+bool IsLostConnection(const Exception& failure) {
+    const auto* com = dynamic_cast<const ComError*>(&failure);
+    return com != nullptr && IsLostConnection(com->Result());
+}
+
+void OpcHdaProxy::AllowOneReconnect() {
+    com_.Run([this] {
+        reconnectAllowed_ = true;
+        lostInThisCall_ = S_OK;
+    });
+}
+
+bool OpcHdaProxy::Reconnect(HRESULT lost) {
+    return com_.Run([&] {
+        if (!reconnectAllowed_) return false;
+        reconnectAllowed_ = false;
+        ForgetServer();
+        try {
+            Connect();
+        } catch (const ComError&) {
+            lostInThisCall_ = lost; // a failed activation is not tried again in this call
+            throw;
+        }
+        LogMessage(LogWarning, (boost::format("The connection to the server was lost (%1%). Connected again to server "
+                                              "%2%; the call is made again.") %
+                                HResultText(lost) % address_.Host()).str());
+        return true;
+    });
+}
+
+void OpcHdaProxy::ForgetServer() noexcept {
+    // The handles died with the server's process: they are dropped, never released.
     serverHandles_.clear();
     answeredItems_.clear();
     updater_.Reset();
+    reader_.Reset();
     server_.Reset();
 }
 
@@ -159,12 +206,7 @@ std::vector<ItemHandleResult> OpcHdaProxy::AskItemHandles(const std::vector<std:
 HistoryWriter OpcHdaProxy::Writer() {
     return com_.Run([&] {
         Connect();
-        if (!updater_) {
-            auto query = platform::Query<IOPCHDA_SyncUpdate>(server_.Get());
-            if (FAILED(query.result)) throw Exception("The server offers no IOPCHDA_SyncUpdate; nothing was written.");
-            identity_->ApplyTo(query.pointer.Get());
-            updater_ = std::move(query.pointer);
-        }
+        if (!updater_) throw Exception("The server offers no IOPCHDA_SyncUpdate; nothing was written.");
         return HistoryWriter(com_, *updater_.Get());
     });
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Exception.h"
 #include "discovery/DcomIdentity.h"
 #include "discovery/OPCURL.h"
 #include "opchda.h"
@@ -27,6 +28,12 @@ struct ItemHandleResult {
     HRESULT error = S_OK;
 };
 
+// The results that tell that the server's process or its host is gone: RPC_S_SERVER_UNAVAILABLE,
+// RPC_S_CALL_FAILED, RPC_E_DISCONNECTED, CO_E_OBJNOTCONNECTED.
+bool IsLostConnection(HRESULT result);
+// Whether the failure is a ComError with such a result.
+bool IsLostConnection(const Exception& failure);
+
 class OpcHdaProxy {
 public:
     OpcHdaProxy();
@@ -42,6 +49,15 @@ public:
     void Connect();
     // Releases the granted item handles and the server. Never throws: a failure is logged.
     void Disconnect() noexcept;
+    // Opens an export call: the proxy may reconnect once during it.
+    void AllowOneReconnect();
+    // Activates the server again (same address, identity and proxy blanket) after a call
+    // failed with `lost`, forgetting the item handles of the dead one without releasing them;
+    // one Warning record says so. False when this export call has reconnected already.
+    // Throws ComError when the server cannot be activated; later calls of the same export
+    // then fail at once, and the next export call tries again.
+    bool Reconnect(HRESULT lost);
+
     // Whether the host answers the bounded reachability probe.
     static bool IsHostReachable(const std::string& host);
 
@@ -82,6 +98,16 @@ public:
 private:
     // Releases the handles and the server's interfaces, on the COM thread.
     void ReleaseServer() noexcept;
+    // Drops the server's interfaces and every handle of it without a call to it.
+    void ForgetServer() noexcept;
+    // The server's interface I with the connection's proxy blanket, or null.
+    template <class I>
+    platform::ComPtr<I> OptionalInterface() {
+        auto query = platform::Query<I>(server_.Get());
+        if (FAILED(query.result)) return {};
+        identity_->ApplyTo(query.pointer.Get());
+        return std::move(query.pointer);
+    }
 
     platform::ComThread com_; // first in, last out: every COM call of the proxy runs on it
     bool configured_ = false;
@@ -92,9 +118,12 @@ private:
     std::vector<ItemHandleResult> AskItemHandles(const std::vector<std::string>& itemIds);
 
     platform::ComPtr<IOPCHDA_Server> server_;
-    platform::ComPtr<IOPCHDA_SyncUpdate> updater_; // asked for on the first write
+    platform::ComPtr<IOPCHDA_SyncRead> reader_;    // null when the server offers none
+    platform::ComPtr<IOPCHDA_SyncUpdate> updater_; // null when the server offers none
     std::vector<OPCHANDLE> serverHandles_;                     // granted, in the order given
     std::map<std::string, ItemHandleResult> answeredItems_; // every item id asked, by id
+    bool reconnectAllowed_ = false; // in this export call
+    HRESULT lostInThisCall_ = S_OK; // a reconnect of this export call failed after this loss
 };
 
 } // namespace kesti

@@ -58,6 +58,21 @@ public:
     }
     const std::string& DataFile() const { return dataFile_; }
 
+    // Ends the process of the newest activation, as a crash or a restart of the server
+    // would, and waits until it is gone.
+    bool EndNewestProcess() const {
+        DWORD pid = 0;
+        for (const std::string& line : Calls("Activate"))
+            if (line.rfind("Activate pid=", 0) == 0) pid = std::stoul(line.substr(13));
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (pid == 0 || process == nullptr) return false;
+        const bool ended = TerminateProcess(process, 1) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+        CloseHandle(process);
+        return ended;
+    }
+    // Replaces the data file (an unusable one makes every activation fail).
+    void RewriteDataFile(const std::string& json) const { std::ofstream(dataFile_, std::ios::binary) << json; }
+
 private:
     static void SetSetting(const char* name, const std::string& value) {
         const auto key = platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\Norvane\\OpcHdaSim", KEY_SET_VALUE);

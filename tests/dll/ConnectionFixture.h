@@ -18,6 +18,13 @@ struct NodeView {
     std::vector<NodeView> children;
 };
 
+// How often `part` occurs in `text`.
+inline std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 class ConnectionTest : public DllTest {
 protected:
     void WriteConfiguration(const std::string& url, const std::vector<std::pair<std::string, std::string>>& nodes,

@@ -68,12 +68,6 @@ TEST_F(ReadTest, HistoricalRowsHoldTheLastGoodValueAndLeaveBadOnesMissing) {
     EXPECT_EQ(sim.Calls("ReleaseItemHandles").size(), 1u);
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 TEST_F(ReadTest, AHeldBadValueIsOneWarningForAllTheRowsItLeavesMissing) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

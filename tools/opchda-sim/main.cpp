@@ -45,7 +45,7 @@ HRESULT CreateServer(REFIID riid, void** object) {
         tools::ServerLifetime::Instance().RequestShutdown();
         return E_FAIL;
     }
-    journal->Write("Activate");
+    journal->Write("Activate pid=" + std::to_string(GetCurrentProcessId()));
     auto* server = new sim::HistorianServer(std::move(data), journal);
     const HRESULT result = server->QueryInterface(riid, object);
     server->Release();
