@@ -21,8 +21,8 @@ namespace {
 constexpr std::int64_t kCurrentRow = std::numeric_limits<std::int64_t>::max();
 
 std::string ValueText(const RawSeries& s, std::size_t k) {
-    return (boost::format("\ntime: \"%1%\", quality: \"%2%\", value: %3%") % FileTimeText(FileTimeOfTicks(s.ticks[k])) %
-            QualityText(s.qualities[k]) % DumpVariant(*s.values[k]))
+    return (boost::format("\ntime: \"%1%\", quality: \"%2%\", value: %3%") % FileTimeText(FileTimeOfTicks(s.Tick(k))) %
+            QualityText(s.Quality(k)) % DumpVariant(s.Value(k)))
         .str();
 }
 
@@ -30,23 +30,21 @@ std::string ItemHeader(const RawSeries& s, const Tag& tag) {
     return (boost::format("%1% data values for tag %2%, result: %3%") % s.Count() % tag.Name() % HResultText(s.error)).str();
 }
 
-// Writes the cell of one entry in one row from value k.
-void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVector& row, bool current) {
-    Tag& tag = *entry.tag;
-    const VARIANT& value = *s.values[k];
-    std::size_t element = 0;
-    if (tag.IsArrayElement()) {
-        const auto& arrayTag = static_cast<const ArrayTag&>(tag);
-        element = arrayTag.ElementIndex();
-        const std::size_t count = ElementCount(value);
-        if (count != arrayTag.Array().ElementCount()) {
-            LogMessage(LogError, (boost::format("Array data does not match the set size. Returning missing values. %1% "
-                                                "elements read from tag %2%, expected %3% (the size attribute set in the "
-                                                "configuration)") % count % arrayTag.Array().ItemId() % arrayTag.Array().ElementCount()).str());
-            return;
-        }
+// A plain VT_R8 or VT_R4 value (most history) goes to its cell at once; false for any other.
+bool WritePlainReal(const VARIANT& value, std::size_t column, ValueVector& row) {
+    double real = 0;
+    switch (V_VT(&value)) {
+    case VT_R8: real = V_R8(&value); break;
+    case VT_R4: real = V_R4(&value); break;
+    default: return false;
     }
-    const std::size_t column = static_cast<std::size_t>(entry.column);
+    if (std::isnan(real)) row.SetNull(column);
+    else row.SetFloat(column, static_cast<float>(real));
+    return true;
+}
+
+// Element `element` of any value to its cell: numbers as floats, text in the ANSI code page.
+void WriteConverted(const VARIANT& value, std::size_t element, std::size_t column, ValueVector& row) {
     switch (ValueClassOf(value)) {
     case VariantValueClass::Integer:
         if (const auto integer = ExtractInteger(value, element)) row.SetFloat(column, integer->ToFloat());
@@ -61,7 +59,27 @@ void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVe
     case VariantValueClass::Text: row.SetString(column, ExtractText(value, element)); break;
     default: row.SetNull(column); break;
     }
-    if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.ticks[k]))));
+}
+
+// Writes the cell of one entry in one row from value k.
+void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVector& row, bool current) {
+    Tag& tag = *entry.tag;
+    const VARIANT& value = s.Value(k);
+    std::size_t element = 0;
+    if (tag.IsArrayElement()) {
+        const auto& arrayTag = static_cast<const ArrayTag&>(tag);
+        element = arrayTag.ElementIndex();
+        const std::size_t count = ElementCount(value);
+        if (count != arrayTag.Array().ElementCount()) {
+            LogMessage(LogError, (boost::format("Array data does not match the set size. Returning missing values. %1% "
+                                                "elements read from tag %2%, expected %3% (the size attribute set in the "
+                                                "configuration)") % count % arrayTag.Array().ItemId() % arrayTag.Array().ElementCount()).str());
+            return;
+        }
+    }
+    const std::size_t column = static_cast<std::size_t>(entry.column);
+    if (tag.IsArrayElement() || !WritePlainReal(value, column, row)) WriteConverted(value, element, column, row);
+    if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.Tick(k)))));
 }
 
 // The rows that one held value of bad or uncertain quality leaves missing. They are told in
@@ -122,7 +140,7 @@ struct RowTimes {
 // the server cut the read short.
 std::int64_t KnownUntil(const RawSeries& s) {
     if (!s.cutShort) return std::numeric_limits<std::int64_t>::max();
-    return s.ticks.empty() ? std::numeric_limits<std::int64_t>::min() : s.ticks.back();
+    return s.Empty() ? std::numeric_limits<std::int64_t>::min() : s.LastTick();
 }
 
 // Sample and hold: each row gets the newest value at or before its time; rows after what is
@@ -136,14 +154,14 @@ void SampleInto(const TagEntry& entry, const RawSeries& s, const RowTimes& times
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
         const std::int64_t t = times(r);
         if (t > knownUntil) break;
-        while (k + 1 < n && !(s.qualities[k + 1] & opc::kNoBound) && s.ticks[k + 1] <= t) ++k;
+        while (k + 1 < n && !(s.Quality(k + 1) & opc::kNoBound) && s.Tick(k + 1) <= t) ++k;
         if (k >= n) continue;
-        const DWORD quality = s.qualities[k] & opc::kQualityMask;
+        const DWORD quality = s.Quality(k) & opc::kQualityMask;
         if (quality == opc::kQualityBad || quality == opc::kQualityUncertain) {
             missing.Add(k, t);
             continue;
         }
-        if (current || s.ticks[k] <= t) WriteCell(entry, s, k, table.Row(r), current);
+        if (current || s.Tick(k) <= t) WriteCell(entry, s, k, table.Row(r), current);
     }
 }
 
@@ -155,7 +173,7 @@ void LogCutShort(const ServerItem& item, const RawSeries& s, const RowTimes& tim
     for (std::size_t r = 0; r < rowCount; ++r) missing += times(r) > knownUntil ? 1 : 0;
     std::string tags;
     for (const TagEntry* entry : item.entries) tags += (tags.empty() ? "" : ", ") + entry->tag->Name();
-    const std::string arrived = s.ticks.empty() ? std::string("no values arrived")
+    const std::string arrived = s.Empty() ? std::string("no values arrived")
                                                 : "values arrived up to " + FileTimeText(FileTimeOfTicks(knownUntil));
     LogMessage(LogWarning, (boost::format("The server cut short the read of tag %1% (result: %2%): %3%. Rows left "
                                           "missing: %4%.") % tags % HResultText(s.error) % arrived % missing).str());

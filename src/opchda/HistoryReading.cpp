@@ -1,6 +1,8 @@
 // Reading of the OPC HDA proxy: the request of a window and the raw values of its items.
 #include "opchda/HistoryReading.h"
 
+#include <algorithm>
+
 #include <boost/format.hpp>
 
 #include "base/ComError.h"
@@ -27,16 +29,40 @@ FILETIME FileTimeOfTicks(std::int64_t ticks) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
 }
 
-void RawSeries::Append(OPCHDA_ITEM& item, std::size_t from) {
-    const std::size_t added = item.dwCount > from ? item.dwCount - from : 0;
-    ticks.reserve(ticks.size() + added);
-    qualities.reserve(qualities.size() + added);
-    values.reserve(values.size() + added);
-    for (std::size_t k = from; k < item.dwCount; ++k) {
-        ticks.push_back(TicksOf(item.pftTimeStamps[k]));
-        qualities.push_back(item.pdwQualities[k]);
-        values.push_back(platform::UniqueVariant::TakeFrom(item.pvDataValues[k]));
+std::int64_t RawSeries::Tick(std::size_t k) const {
+    const Place place = Locate(k);
+    return TicksOf(place.item->pftTimeStamps[place.position]);
+}
+
+RawSeries::Place RawSeries::Locate(std::size_t k) const {
+    if (runs_.size() == 1) return Place{runs_.front().item, runs_.front().begin + k};
+    // the last run that starts at or before k
+    const auto run = std::upper_bound(runs_.begin(), runs_.end(), k,
+                                      [](std::size_t index, const Run& r) { return index < r.first; }) - 1;
+    return Place{run->item, run->begin + (k - run->first)};
+}
+
+void RawSeries::AddRun(const std::shared_ptr<const RawAnswer>& answer, const OPCHDA_ITEM* item, std::size_t begin,
+                       std::size_t end) {
+    if (begin >= end) return;
+    if (!runs_.empty() && runs_.back().item == item && runs_.back().end == begin) {
+        runs_.back().end = end; // continues the last run
+    } else {
+        runs_.push_back(Run{answer, item, begin, end, count_});
     }
+    count_ += end - begin;
+}
+
+void RawSeries::Append(const std::shared_ptr<const RawAnswer>& answer, std::size_t index, std::size_t from) {
+    const OPCHDA_ITEM& item = (*answer)[index];
+    AddRun(answer, &item, from, item.dwCount);
+}
+
+void RawSeries::AppendValueOf(const RawSeries& other, std::size_t k) {
+    const auto run = std::upper_bound(other.runs_.begin(), other.runs_.end(), k,
+                                      [](std::size_t index, const Run& r) { return index < r.first; }) - 1;
+    const std::size_t position = run->begin + (k - run->first);
+    AddRun(run->answer, run->item, position, position + 1);
 }
 
 ReadRequest OpcHdaProxy::PrepareRead(const ReadWindow& w) const {

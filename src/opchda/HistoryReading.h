@@ -2,6 +2,7 @@
 // What a read asks the server for and what comes back for one item.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/TimeConversion.h"
@@ -30,20 +31,48 @@ struct ReadRequest {
     BOOL bounds = TRUE;
 };
 
-// The values the server returned for one item, in time order, owned here.
-struct RawSeries {
+// One answer of ReadRaw: the items' values in the server's own arrays.
+using RawAnswer = platform::UniqueCoTaskMemArray<OPCHDA_ITEM>;
+
+// The values the server returned for one item, in time order. They stay in the server's
+// arrays, which the series shares with the other items of the same answers: nothing is
+// copied between the server's reply and the sampling. A series is a list of runs of values
+// of one item of one answer (continuations and halves of a split read add runs).
+class RawSeries {
+public:
     HRESULT error = S_OK;
-    std::vector<std::int64_t> ticks; // FILETIME as 100-ns intervals since 1601
-    std::vector<DWORD> qualities;
-    std::vector<platform::UniqueVariant> values;
     // The server stopped before the end of the request and would not go on: nothing is known
     // of the item after the last value held here. `error` then tells why it stopped.
     bool cutShort = false;
 
-    std::size_t Count() const { return values.size(); }
-    // Takes over the item's values from position `from` on, without copying a VARIANT; what
-    // is left in the item is freed with it.
-    void Append(OPCHDA_ITEM& item, std::size_t from = 0);
+    std::size_t Count() const { return count_; }
+    bool Empty() const { return count_ == 0; }
+    std::int64_t Tick(std::size_t k) const;
+    DWORD Quality(std::size_t k) const { return Locate(k).item->pdwQualities[Locate(k).position]; }
+    const VARIANT& Value(std::size_t k) const { return Locate(k).item->pvDataValues[Locate(k).position]; }
+    std::int64_t LastTick() const { return Tick(count_ - 1); }
+
+    // Adds the values [from, end) of item `index` of the answer.
+    void Append(const std::shared_ptr<const RawAnswer>& answer, std::size_t index, std::size_t from = 0);
+    // Adds value k of another series.
+    void AppendValueOf(const RawSeries& other, std::size_t k);
+
+private:
+    struct Run {
+        std::shared_ptr<const RawAnswer> answer;
+        const OPCHDA_ITEM* item;
+        std::size_t begin, end; // positions in the item's arrays
+        std::size_t first;      // the series' index of `begin`
+    };
+    struct Place {
+        const OPCHDA_ITEM* item;
+        std::size_t position;
+    };
+    Place Locate(std::size_t k) const;
+    void AddRun(const std::shared_ptr<const RawAnswer>& answer, const OPCHDA_ITEM* item, std::size_t begin, std::size_t end);
+
+    std::vector<Run> runs_;
+    std::size_t count_ = 0;
 };
 
 std::int64_t TicksOf(const FILETIME& ft);

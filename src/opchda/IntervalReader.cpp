@@ -18,20 +18,16 @@ constexpr int kMaxContinuations = 100000;
 constexpr int kMaxSplitDepth = 10;
 constexpr std::int64_t kShortestSpan = 10'000'000;
 
-void TakeValue(RawSeries& from, std::size_t k, RawSeries& to) {
-    to.ticks.push_back(from.ticks[k]);
-    to.qualities.push_back(from.qualities[k]);
-    to.values.push_back(std::move(from.values[k]));
-}
+bool IsPlaceholder(const RawSeries& s, std::size_t k) { return (s.Quality(k) & opc::kNoBound) != 0; }
 
-bool IsPlaceholder(const RawSeries& s, std::size_t k) { return (s.qualities[k] & opc::kNoBound) != 0; }
-
-std::vector<RawSeries> Collect(platform::UniqueCoTaskMemArray<OPCHDA_ITEM>& items,
-                               const platform::UniqueCoTaskMemArray<HRESULT>& errors, std::size_t count) {
+// One series per item of the answer, sharing it.
+std::vector<RawSeries> Collect(RawAnswer& items, const platform::UniqueCoTaskMemArray<HRESULT>& errors,
+                               std::size_t count) {
+    const auto answer = std::make_shared<const RawAnswer>(std::move(items));
     std::vector<RawSeries> series(count);
     for (std::size_t i = 0; i < count; ++i) {
         series[i].error = errors ? errors[i] : S_OK;
-        series[i].Append(items[i]);
+        series[i].Append(answer, i);
     }
     return series;
 }
@@ -43,18 +39,18 @@ RawSeries JoinSpans(RawSeries left, RawSeries right) {
     std::int64_t firstRight = std::numeric_limits<std::int64_t>::max();
     for (std::size_t k = 0; k < right.Count(); ++k)
         if (!IsPlaceholder(right, k)) {
-            firstRight = right.ticks[k];
+            firstRight = right.Tick(k);
             break;
         }
     RawSeries joined;
     joined.error = FAILED(right.error) || left.error != S_OK ? right.error : S_OK;
     joined.cutShort = right.cutShort || FAILED(right.error); // the right part's values are unknown
-    for (std::size_t k = 0; k < left.Count() && left.ticks[k] < firstRight; ++k)
-        if (k == 0 || !IsPlaceholder(left, k)) TakeValue(left, k, joined);
+    for (std::size_t k = 0; k < left.Count() && left.Tick(k) < firstRight; ++k)
+        if (k == 0 || !IsPlaceholder(left, k)) joined.AppendValueOf(left, k);
     for (std::size_t k = 0; k < right.Count(); ++k) {
-        const bool keep = !IsPlaceholder(right, k) || (k + 1 == right.Count() && right.ticks[k] > firstRight) ||
-                          joined.Count() == 0;
-        if (keep && (joined.Count() == 0 || right.ticks[k] >= joined.ticks.back())) TakeValue(right, k, joined);
+        const bool keep = !IsPlaceholder(right, k) || (k + 1 == right.Count() && right.Tick(k) > firstRight) ||
+                          joined.Empty();
+        if (keep && (joined.Empty() || right.Tick(k) >= joined.LastTick())) joined.AppendValueOf(right, k);
     }
     return joined;
 }
@@ -103,7 +99,6 @@ std::vector<RawSeries> IntervalReader::ReadSpan(const Span& span, const std::vec
     ThrowIfFailed(result, "IOPCHDA_SyncRead::ReadRaw");
 
     std::vector<RawSeries> series = Collect(items, errors, handles.size());
-    items.Reset(); // the values have moved; the server's arrays go before the next call
     for (std::size_t i = 0; i < handles.size(); ++i) {
         // A read of all values continues where the server stopped, as the standard says.
         ContinueAfterMoreData(FileTimeOfTicks(span.to), span.bounds, handles[i], series[i]);
@@ -128,12 +123,12 @@ std::vector<RawSeries> IntervalReader::ReadHalves(const Span& span, const std::v
 // or brings nothing newer while still promising more leaves the series cut short.
 void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPCHANDLE handle, RawSeries& series) {
     for (int round = 0; series.error == opc::kMoreData; ++round) {
-        if (series.ticks.empty() || round == kMaxContinuations) {
+        if (series.Empty() || round == kMaxContinuations) {
             series.cutShort = true;
             return;
         }
         platform::RequestTime from, to;
-        from.SetTime(FileTimeOfTicks(series.ticks.back()));
+        from.SetTime(FileTimeOfTicks(series.LastTick()));
         to.SetTime(end);
         platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
         platform::UniqueCoTaskMemArray<HRESULT> errors;
@@ -145,10 +140,10 @@ void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPC
             return;
         }
         const std::size_t before = series.Count();
-        const std::int64_t last = series.ticks.back();
+        const std::int64_t last = series.LastTick();
         std::size_t skip = 0; // the repeated boundary value (and anything before it)
         while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
-        series.Append(items[0], skip);
+        series.Append(std::make_shared<const RawAnswer>(std::move(items)), 0, skip);
         series.error = itemError;
         if (series.Count() == before && itemError == opc::kMoreData) {
             series.cutShort = true; // more values at one time stamp than the server gives per call

@@ -36,7 +36,7 @@ private:
     bool ShouldSplit(HRESULT result, const Span& span) const;
     void ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPCHANDLE handle, RawSeries& series);
     HRESULT Call(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds,
-                 const std::vector<OPCHANDLE>& handles, platform::UniqueCoTaskMemArray<OPCHDA_ITEM>& items,
+                 const std::vector<OPCHANDLE>& handles, RawAnswer& items,
                  platform::UniqueCoTaskMemArray<HRESULT>& errors);
 
     IOPCHDA_SyncRead& reader_;

@@ -18,17 +18,30 @@ struct Value {
     DWORD quality;
 };
 
+template <class T>
+T* TaskArray(std::size_t n) {
+    return static_cast<T*>(CoTaskMemAlloc(sizeof(T) * (n > 0 ? n : 1)));
+}
+
+// A series over one answer of the server, as ReadRaw gives it: each value is its own time.
 RawSeries SeriesOf(const std::vector<Value>& values, HRESULT error = S_OK) {
+    OPCHDA_ITEM* item = TaskArray<OPCHDA_ITEM>(1);
+    *item = OPCHDA_ITEM{};
+    const std::size_t n = values.size();
+    item->dwCount = static_cast<DWORD>(n);
+    item->pftTimeStamps = TaskArray<FILETIME>(n);
+    item->pdwQualities = TaskArray<DWORD>(n);
+    item->pvDataValues = TaskArray<VARIANT>(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        item->pftTimeStamps[k] = FileTimeOfTicks(values[k].time);
+        item->pdwQualities[k] = values[k].quality;
+        VariantInit(&item->pvDataValues[k]);
+        V_VT(&item->pvDataValues[k]) = VT_I4;
+        V_I4(&item->pvDataValues[k]) = static_cast<LONG>(values[k].time);
+    }
     RawSeries s;
     s.error = error;
-    for (const Value& v : values) {
-        s.ticks.push_back(v.time);
-        s.qualities.push_back(v.quality);
-        platform::UniqueVariant value;
-        V_VT(value.Get()) = VT_I4;
-        V_I4(value.Get()) = static_cast<LONG>(v.time);
-        s.values.push_back(std::move(value));
-    }
+    s.Append(std::make_shared<const RawAnswer>(item, 1), 0);
     return s;
 }
 
@@ -36,9 +49,9 @@ RawSeries SeriesOf(const std::vector<Value>& values, HRESULT error = S_OK) {
 std::string Shape(const RawSeries& s) {
     std::string text;
     for (std::size_t k = 0; k < s.Count(); ++k) {
-        const std::string t = std::to_string(s.ticks[k]);
-        text += (text.empty() ? "" : " ") + ((s.qualities[k] & opc::kNoBound) ? "(" + t + ")" : t);
-        EXPECT_EQ(V_I4(s.values[k].Get()), s.ticks[k]) << "each value stays with its time";
+        const std::string t = std::to_string(s.Tick(k));
+        text += (text.empty() ? "" : " ") + ((s.Quality(k) & opc::kNoBound) ? "(" + t + ")" : t);
+        EXPECT_EQ(V_I4(&s.Value(k)), s.Tick(k)) << "each value stays with its time";
     }
     return text;
 }
