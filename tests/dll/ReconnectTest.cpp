@@ -22,15 +22,22 @@ protected:
         Dll().kesti2_vectorFree(row);
         return cell;
     }
+    // A connection to the plant over the whole server, read once so that it holds a handle.
+    ConnectionHandle OpenAndReadOnce(std::vector<TagHandle>& tags) {
+        WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+        ConnectionHandle c = Open();
+        if (c == nullptr) return nullptr;
+        tags = TagsOf(c, 0);
+        EXPECT_EQ(ReadOne(c, tags[0], kT0), "1");
+        return c;
+    }
 };
 
 TEST_F(ReconnectTest, AReadAfterTheServerEndedConnectsAgainWithFreshHandles) {
     SimulationServer sim(kPlant);
-    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
-    ConnectionHandle c = Open();
+    std::vector<TagHandle> tags;
+    ConnectionHandle c = OpenAndReadOnce(tags);
     ASSERT_NE(c, nullptr);
-    const auto tags = TagsOf(c, 0);
-    EXPECT_EQ(ReadOne(c, tags[0], kT0), "1");
     ASSERT_TRUE(sim.EndNewestProcess());
 
     KestiResult result = ResultFailed;
@@ -57,10 +64,10 @@ TEST_F(ReconnectTest, AReadAfterTheServerEndedConnectsAgainWithFreshHandles) {
 
 TEST_F(ReconnectTest, AWriteAfterTheServerEndedConnectsAgainAndWritesEveryRow) {
     SimulationServer sim(kPlant);
-    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
-    ConnectionHandle c = Open();
+    std::vector<TagHandle> tags;
+    ConnectionHandle c = OpenAndReadOnce(tags);
     ASSERT_NE(c, nullptr);
-    TagHandle tag = TagsOf(c, 0)[1];
+    TagHandle tag = tags[1];
     EXPECT_EQ(ReadOne(c, tag, kT0), "10");
     ASSERT_TRUE(sim.EndNewestProcess());
     VectorHandle rows[2] = {};
@@ -78,11 +85,9 @@ TEST_F(ReconnectTest, AWriteAfterTheServerEndedConnectsAgainAndWritesEveryRow) {
 // same connection reads again.
 TEST_F(ReconnectTest, AServerThatStaysGoneFailsTheReadInTimeAndALaterReadWorks) {
     SimulationServer sim(kPlant);
-    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
-    ConnectionHandle c = Open();
+    std::vector<TagHandle> tags;
+    ConnectionHandle c = OpenAndReadOnce(tags);
     ASSERT_NE(c, nullptr);
-    const auto tags = TagsOf(c, 0);
-    EXPECT_EQ(ReadOne(c, tags[0], kT0), "1");
     sim.RewriteDataFile("not a data file");
     ASSERT_TRUE(sim.EndNewestProcess());
 
