@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include <boost/format.hpp>
 
@@ -49,16 +50,99 @@ struct GuidLess {
     }
 };
 
+// The names the server list gives for a class.
+struct ClassDetails {
+    std::string progId, userType, versionIndependent;
+};
+
+// The default value of HKEY_CLASSES_ROOT\CLSID\{clsid}\<key>, empty when there is none.
+std::string ClassKeyText(const std::string& braced, const char* key) {
+    char value[256] = {};
+    LONG size = sizeof value;
+    const std::string path = "CLSID\\" + braced + "\\" + key;
+    return RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) == ERROR_SUCCESS ? std::string(value) : std::string();
+}
+
+// All class ids that an enumerator gives, read in batches of a hundred; a failing batch ends
+// the list with what came before it.
+template <class Enumerator>
+std::vector<GUID> ReadClassIds(Enumerator& classes) {
+    std::vector<GUID> ids;
+    HRESULT next = S_OK;
+    do {
+        GUID batch[100];
+        ULONG fetched = 0;
+        next = classes.Next(100, batch, &fetched);
+        if (FAILED(next)) break;
+        ids.insert(ids.end(), batch, batch + std::min<ULONG>(fetched, 100));
+    } while (next == S_OK);
+    return ids;
+}
+
+// The machine's server-list component through IOPCServerList2, or through IOPCServerList when
+// the component has no IOPCServerList2 (older installations).
+class ServerListAccess {
+public:
+    ServerListAccess(const std::string& host, DcomIdentity* identity) : host_(host), identity_(identity) {
+        try {
+            list2_ = ActivateOnHost<IOPCServerList2>(kServerListClassId, host, identity);
+        } catch (const ComError& e) {
+            if (e.Result() != E_NOINTERFACE) throw;
+            list1_ = ActivateOnHost<IOPCServerList>(kServerListClassId, host, identity);
+        }
+    }
+
+    // The classes implementing the category; false when the list cannot tell.
+    bool ClassesOf(CATID category, std::vector<GUID>& ids) const {
+        if (list2_) {
+            platform::ComPtr<IOPCEnumGUID> classes;
+            if (FAILED(list2_->EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
+                return false;
+            if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
+            ids = ReadClassIds(*classes.Get());
+            return true;
+        }
+        platform::ComPtr<IEnumGUID> classes;
+        if (FAILED(list1_->EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
+            return false;
+        if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
+        ids = ReadClassIds(*classes.Get());
+        return true;
+    }
+
+    ClassDetails Details(const CLSID& clsid, const std::string& braced) const {
+        platform::UniqueCoTaskMemString progId, userType, versionIndependent;
+        ClassDetails details;
+        if (list2_) {
+            list2_->GetClassDetails(clsid, progId.Put(), userType.Put(), versionIndependent.Put());
+            details.versionIndependent = AnsiText(versionIndependent);
+        } else {
+            list1_->GetClassDetails(clsid, progId.Put(), userType.Put());
+            // This machine's registry knows what the older interface does not tell.
+            if (host_.empty()) details.versionIndependent = ClassKeyText(braced, "VersionIndependentProgID");
+        }
+        details.progId = AnsiText(progId);
+        details.userType = AnsiText(userType);
+        return details;
+    }
+
+private:
+    std::string host_;
+    DcomIdentity* identity_;
+    platform::ComPtr<IOPCServerList2> list2_;
+    platform::ComPtr<IOPCServerList> list1_;
+};
+
 // Builds the entry of a newly found server from what the server list tells of it.
-OPCServerInfo DescribeServer(IOPCServerList2& list, const CLSID& clsid, const std::string& host, std::uint32_t flag,
-                             const DcomIdentity* identity) {
-    platform::UniqueCoTaskMemString progIdText, userTypeText, versionIndependentText, bracedText;
-    list.GetClassDetails(clsid, progIdText.Put(), userTypeText.Put(), versionIndependentText.Put());
-    std::string progId = AnsiText(progIdText);
-    const std::string userType = AnsiText(userTypeText);
-    const std::string versionIndependent = AnsiText(versionIndependentText);
+OPCServerInfo DescribeServer(const ServerListAccess& list, const CLSID& clsid, const std::string& host,
+                             std::uint32_t flag, const DcomIdentity* identity) {
+    platform::UniqueCoTaskMemString bracedText;
     StringFromCLSID(clsid, bracedText.Put());
     const std::string braced = AnsiText(bracedText);
+    const ClassDetails details = list.Details(clsid, braced);
+    std::string progId = details.progId;
+    const std::string& userType = details.userType;
+    const std::string& versionIndependent = details.versionIndependent;
     if (progId.empty()) {
         platform::UniqueCoTaskMemString fromRegistry;
         if (SUCCEEDED(ProgIDFromCLSID(clsid, fromRegistry.Put()))) progId = AnsiText(fromRegistry);
@@ -96,9 +180,9 @@ bool ListNetworkHosts(std::vector<std::string>& hosts) {
 }
 
 std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentity* identity) {
-    platform::ComPtr<IOPCServerList2> list;
+    std::optional<ServerListAccess> list;
     try {
-        list = ActivateOnHost<IOPCServerList2>(kServerListClassId, host, identity);
+        list.emplace(host, identity);
     } catch (const ComError& e) {
         throw Exception(SystemMessageText(e.Result())); // the dialog shows the system's words
     }
@@ -106,30 +190,21 @@ std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentit
     std::vector<OPCServerInfo> servers;
     std::map<GUID, std::size_t, GuidLess> positionOfClass;
     for (const OPCSpecification& specification : OPCSpecifications()) {
-        CATID category = specification.CategoryId();
-        platform::ComPtr<IOPCEnumGUID> classes;
-        if (FAILED(list->EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes) {
+        std::vector<GUID> classes;
+        if (!list->ClassesOf(specification.CategoryId(), classes)) {
             ShowCategoryFailure();
             break;
         }
-        if (identity != nullptr) identity->ApplyTo(classes.Get());
-        HRESULT next = S_OK;
-        do {
-            GUID batch[100];
-            ULONG fetched = 0;
-            next = classes->Next(100, batch, &fetched);
-            if (FAILED(next)) break;
-            for (ULONG i = 0; i < fetched && i < 100; ++i) {
-                const auto known = positionOfClass.find(batch[i]);
-                if (known != positionOfClass.end()) {
-                    OPCURL& url = servers[known->second].address;
-                    url.SetSpecifications(url.Specifications() | specification.Flag());
-                    continue;
-                }
-                positionOfClass.emplace(batch[i], servers.size());
-                servers.push_back(DescribeServer(*list.Get(), batch[i], host, specification.Flag(), identity));
+        for (const GUID& clsid : classes) {
+            const auto known = positionOfClass.find(clsid);
+            if (known != positionOfClass.end()) {
+                OPCURL& url = servers[known->second].address;
+                url.SetSpecifications(url.Specifications() | specification.Flag());
+                continue;
             }
-        } while (next == S_OK);
+            positionOfClass.emplace(clsid, servers.size());
+            servers.push_back(DescribeServer(*list, clsid, host, specification.Flag(), identity));
+        }
     }
     return servers;
 }

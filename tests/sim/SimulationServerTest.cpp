@@ -309,21 +309,31 @@ TEST_F(SimulationTest, ABadDataFileFailsTheActivationAndSaysWhereAndWhy) {
     EXPECT_NE(lines[0].find(sim_->DataFile() + ": /items/0/type: unknown type \"VT_NOPE\""), std::string::npos) << lines[0];
 }
 
+// The same list through IOPCServerList2 and, from a component that lacks it, IOPCServerList.
 TEST_F(SimulationTest, TheServerListShowsTheHdaServerAndTheDataAccessOne) {
-    const auto servers = EnumerateServers("", nullptr);
-    const OPCServerInfo* hda = nullptr;
-    const OPCServerInfo* da = nullptr;
-    for (const auto& s : servers) {
-        if (s.address.ProgId() == "OpcHdaSim.Server.1") hda = &s;
-        if (s.address.ProgId() == "OpcHdaSim.DataAccess.1") da = &s;
+    const auto key = platform::RegistryKey::Create(HKEY_CURRENT_USER, "Software\\Norvane\\OpcHdaSim", KEY_SET_VALUE);
+    struct SwitchOff {
+        HKEY key;
+        ~SwitchOff() { RegDeleteValueA(key, "RefuseServerList2"); }
+    } switchOff{key.Get()};
+    for (const DWORD refuse : {0u, 1u}) {
+        SCOPED_TRACE(refuse ? "IOPCServerList" : "IOPCServerList2");
+        RegSetValueExA(key.Get(), "RefuseServerList2", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&refuse), sizeof refuse);
+        const auto servers = EnumerateServers("", nullptr);
+        const OPCServerInfo* hda = nullptr;
+        const OPCServerInfo* da = nullptr;
+        for (const auto& s : servers) {
+            if (s.address.ProgId() == "OpcHdaSim.Server.1") hda = &s;
+            if (s.address.ProgId() == "OpcHdaSim.DataAccess.1") da = &s;
+        }
+        ASSERT_NE(hda, nullptr);
+        ASSERT_NE(da, nullptr);
+        EXPECT_EQ(hda->address.Specifications(), static_cast<std::uint32_t>(SpecHistoricalDataAccess10));
+        EXPECT_EQ(hda->address.Description(), "OpcHDAKesti Simulation HDA Server");
+        EXPECT_EQ(hda->address.ToString(), "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
+        EXPECT_EQ(da->address.Specifications(), static_cast<std::uint32_t>(SpecDataAccess20));
+        EXPECT_EQ(da->address.Path(), "OpcHdaSim.DataAccess.1/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5E}");
     }
-    ASSERT_NE(hda, nullptr);
-    ASSERT_NE(da, nullptr);
-    EXPECT_EQ(hda->address.Specifications(), static_cast<std::uint32_t>(SpecHistoricalDataAccess10));
-    EXPECT_EQ(hda->address.Description(), "OpcHDAKesti Simulation HDA Server");
-    EXPECT_EQ(hda->address.ToString(), "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
-    EXPECT_EQ(da->address.Specifications(), static_cast<std::uint32_t>(SpecDataAccess20));
-    EXPECT_EQ(da->address.Path(), "OpcHdaSim.DataAccess.1/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5E}");
 }
 
 } // namespace

@@ -14,6 +14,15 @@ bool KeyExists(const std::wstring& path) {
     return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
+// A test switch: the DWORD "RefuseServerList2" under HKEY_CURRENT_USER\Software\Norvane\OpcHdaSim,
+// when 1, makes the list answer like an older component that has only IOPCServerList.
+bool RefusesServerList2() {
+    DWORD value = 0, size = sizeof value;
+    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Norvane\\OpcHdaSim", L"RefuseServerList2", RRF_RT_REG_DWORD,
+                        nullptr, &value, &size) == ERROR_SUCCESS &&
+           value == 1;
+}
+
 // The default value of a key under HKEY_CLASSES_ROOT, in task memory; null when absent.
 LPOLESTR DefaultValue(const std::wstring& path) {
     wchar_t value[512] = {};
@@ -91,7 +100,9 @@ HRESULT GuidEnumerator::Clone(IOPCEnumGUID** copy) {
 
 HRESULT ServerList::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOPCServerList2))
+    if (IsEqualIID(riid, IID_IUnknown))
+        *object = static_cast<IOPCServerList*>(this);
+    else if (IsEqualIID(riid, IID_IOPCServerList2) && !RefusesServerList2())
         *object = static_cast<IOPCServerList2*>(this);
     else if (IsEqualIID(riid, IID_IOPCServerList))
         *object = static_cast<IOPCServerList*>(this);
