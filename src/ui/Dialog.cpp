@@ -1,0 +1,88 @@
+#include "ui/Dialog.h"
+
+#include <vector>
+
+#include "platform/PluginModule.h"
+
+namespace kesti::ui {
+
+HINSTANCE ResourceModule() {
+    const HMODULE plugin = platform::PluginModule();
+    return plugin != nullptr ? plugin : GetModuleHandleW(nullptr);
+}
+
+Dialog::~Dialog() {
+    if (!modal_ && window_ != nullptr) DestroyWindow(window_);
+}
+
+INT_PTR Dialog::RunModal(HWND parent) {
+    modal_ = true;
+    return DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), parent, &Dialog::Procedure,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+HWND Dialog::CreateModeless(HWND parent) {
+    modal_ = false;
+    result_ = 0;
+    return CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId_), parent, &Dialog::Procedure,
+                              reinterpret_cast<LPARAM>(this));
+}
+
+void Dialog::Close(INT_PTR result) {
+    result_ = result;
+    if (modal_) {
+        EndDialog(window_, result);
+    } else {
+        HWND window = window_;
+        window_ = nullptr;
+        DestroyWindow(window);
+    }
+}
+
+void Dialog::ExchangeText(int id, std::string& text, bool store) const {
+    if (!store) {
+        SetDlgItemTextA(window_, id, text.c_str());
+        return;
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(GetWindowTextLengthA(Item(id))) + 1, '\0');
+    GetDlgItemTextA(window_, id, buffer.data(), static_cast<int>(buffer.size()));
+    text = buffer.data();
+}
+
+INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        reinterpret_cast<Dialog*>(lParam)->window_ = window;
+    }
+    auto* dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    return dialog != nullptr ? dialog->Dispatch(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog() ? TRUE : FALSE;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam), code = HIWORD(wParam);
+        if (OnCommand(id, code)) return TRUE;
+        if (id == IDOK) OnOK();
+        else if (id == IDCANCEL) OnCancel();
+        else return FALSE;
+        return TRUE;
+    }
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (!OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return FALSE;
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window_, DWLP_USER, 0);
+        window_ = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace kesti::ui
