@@ -49,42 +49,34 @@ protected:
     }
     void TearDown() override { platform::SetMessageBoxHandler({}); }
 
-    // Items in tree order, expanded.
-    std::vector<ItemView> Items() {
-        std::vector<ItemView> items;
-        Walk(TreeView_GetRoot(tree_), items);
-        return items;
-    }
-    void Walk(HTREEITEM item, std::vector<ItemView>& items) {
-        for (; item != nullptr; item = TreeView_GetNextSibling(tree_, item)) {
-            char text[64] = {};
-            TVITEMA data{};
-            data.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
-            data.hItem = item;
-            data.pszText = text;
-            data.cchTextMax = sizeof text;
-            SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-            items.push_back(ItemView{text, data.lParam, data.iImage, TreeView_GetCheckState(tree_, item) == 1});
-            Walk(TreeView_GetChild(tree_, item), items);
-        }
-    }
-    HTREEITEM Find(const std::string& text) {
-        std::vector<std::pair<HTREEITEM, std::string>> all;
+    // Items in tree order, each with its handle.
+    std::vector<std::pair<HTREEITEM, ItemView>> AllItems() {
+        std::vector<std::pair<HTREEITEM, ItemView>> items;
         std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
             for (; item != nullptr; item = TreeView_GetNextSibling(tree_, item)) {
-                char buffer[64] = {};
+                char text[64] = {};
                 TVITEMA data{};
-                data.mask = TVIF_TEXT;
+                data.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
                 data.hItem = item;
-                data.pszText = buffer;
-                data.cchTextMax = sizeof buffer;
+                data.pszText = text;
+                data.cchTextMax = sizeof text;
                 SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-                if (text == buffer) all.emplace_back(item, buffer);
+                items.emplace_back(item, ItemView{text, data.lParam, data.iImage, TreeView_GetCheckState(tree_, item) == 1});
                 walk(TreeView_GetChild(tree_, item));
             }
         };
         walk(TreeView_GetRoot(tree_));
-        return all.empty() ? nullptr : all.front().first;
+        return items;
+    }
+    std::vector<ItemView> Items() {
+        std::vector<ItemView> views;
+        for (auto& [item, view] : AllItems()) views.push_back(view);
+        return views;
+    }
+    HTREEITEM Find(const std::string& text) {
+        for (auto& [item, view] : AllItems())
+            if (view.text == text) return item;
+        return nullptr;
     }
     // A click with the pointer on the item's check box, as a person makes it.
     void ClickCheckBox(HTREEITEM item) {
