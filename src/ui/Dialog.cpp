@@ -76,6 +76,12 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
         return TRUE;
     }
+    case WM_SIZE:
+        OnSize();
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return TRUE;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window_, DWLP_USER, 0);
         window_ = nullptr;

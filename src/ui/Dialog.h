@@ -31,6 +31,8 @@ protected:
     virtual bool OnInitDialog() { return true; }
     virtual bool OnCommand(int /*id*/, int /*code*/) { return false; }
     virtual bool OnNotify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+    virtual void OnSize() {}
+    virtual void OnGetMinMaxInfo(MINMAXINFO& /*limits*/) {}
     // OK and Cancel end the dialog with their id.
     virtual void OnOK() { Close(IDOK); }
     virtual void OnCancel() { Close(IDCANCEL); }
