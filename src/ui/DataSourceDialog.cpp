@@ -1,0 +1,220 @@
+#include "ui/DataSourceDialog.h"
+
+#include <boost/format.hpp>
+
+#include "base/Exception.h"
+#include "base/Log.h"
+#include "base/TextConversion.h"
+#include "discovery/DcomIdentity.h"
+#include "discovery/OPCSpecification.h"
+#include "discovery/ServerEnumeration.h"
+#include "ui/ResourceIds.h"
+
+namespace kesti::ui {
+namespace {
+
+std::uint16_t KindOf(LPARAM data) { return static_cast<std::uint16_t>(static_cast<std::uint32_t>(data) >> 16); }
+std::uint16_t LowOf(LPARAM data) { return static_cast<std::uint16_t>(static_cast<std::uint32_t>(data) & 0xFFFF); }
+bool Is(LPARAM data, TreeItemKind kind) { return KindOf(data) == static_cast<std::uint16_t>(kind); }
+
+bool ImplementsHda(const OPCServerInfo& server) {
+    return (server.address.Specifications() & SpecHistoricalDataAccess10) != 0;
+}
+
+LPARAM DataOf(HWND tree, HTREEITEM item) {
+    TVITEMW data{};
+    data.mask = TVIF_PARAM;
+    data.hItem = item;
+    TreeView_GetItem(tree, &data);
+    return data.lParam;
+}
+
+std::string TextOf(HWND tree, HTREEITEM item) {
+    char text[512] = {};
+    TVITEMA data{};
+    data.mask = TVIF_TEXT;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+    return text;
+}
+
+HTREEITEM InsertItem(HWND tree, HTREEITEM parent, const std::string& text, int image, LPARAM data) {
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | (image >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
+    insert.item.pszText = const_cast<char*>(text.c_str());
+    insert.item.iImage = insert.item.iSelectedImage = image;
+    insert.item.lParam = data;
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+// The wait cursor while its owner lives.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {} // IDC_WAIT
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// OPC HDA servers first; the order among the others, and among the HDA servers, is kept
+// as the list gave it only as far as the sort keeps equal items.
+int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM table) {
+    const auto& servers = *reinterpret_cast<const std::vector<OPCServerInfo>*>(table);
+    const bool firstHda = ImplementsHda(servers[LowOf(first)]), secondHda = ImplementsHda(servers[LowOf(second)]);
+    if (firstHda && secondHda) return 0;
+    if (!firstHda) return 1;
+    return -1;
+}
+
+} // namespace
+
+LPARAM TreeItemData(TreeItemKind kind, std::uint16_t low) {
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(kind) << 16) | low);
+}
+
+DataSourceDialog::DataSourceDialog() : Dialog(IDD_DATASOURCE), com_(COINIT_APARTMENTTHREADED) {}
+
+void DataSourceDialog::SetConfiguration(const std::string& userName, const std::string& password,
+                                        const std::string& domain, const std::string& url,
+                                        const std::vector<ConfiguredNode>& nodes, bool useNullTimeValues) {
+    selection_.address = OPCURL::Parse(url);
+    selection_.userName = WideFromAnsi(userName);
+    selection_.password = WideFromAnsi(password);
+    selection_.domain = WideFromAnsi(domain);
+    nodes_ = nodes;
+    useNullTimeValues_ = useNullTimeValues;
+    configured_ = true;
+}
+
+HWND DataSourceDialog::Tree() const { return Item(IDC_SERVER_TREE); }
+
+bool DataSourceDialog::OnInitDialog() {
+    const WaitCursor wait;
+    images_ = LoadIconStrip();
+    TreeView_SetImageList(Tree(), images_.Get(), TVSIL_NORMAL);
+    layout_.Attach(Handle());
+    layout_.Add(IDC_SERVER_TREE, {0, 0}, {1, 1});
+    layout_.Add(-1, {0, 1}, {0, 1});
+    layout_.Add(IDC_OTHER_SERVER, {0, 1}, {1, 1});
+    layout_.Add(IDC_ADD_MACHINE, {1, 1}, {1, 1});
+    layout_.Add(IDC_CREDENTIALS, {0, 1}, {0, 1});
+    layout_.Add(IDC_TEST_CONNECTIVITY, {0, 1}, {0, 1});
+    layout_.Add(IDOK, {1, 1}, {1, 1});
+    layout_.Add(IDCANCEL, {1, 1}, {1, 1});
+
+    SendMessageW(Tree(), WM_SETREDRAW, FALSE, 0);
+    TreeView_DeleteAllItems(Tree());
+    AddMachine("Local host", TreeItemKind::LocalHost, TVI_ROOT);
+    const HTREEITEM network = InsertItem(Tree(), TVI_ROOT, "Local network", ICON_NETWORK, TreeItemData(TreeItemKind::LocalNetwork));
+    std::vector<std::string> hosts;
+    ListNetworkHosts(hosts);
+    for (const std::string& host : hosts) AddMachine(host, TreeItemKind::NamedMachine, network);
+    if (!selection_.address.Host().empty()) {
+        const HTREEITEM stored = AddMachine(selection_.address.Host(), TreeItemKind::NamedMachine, TVI_ROOT);
+        FillMachine(TreeView_GetChild(Tree(), stored));
+    }
+    SendMessageW(Tree(), WM_SETREDRAW, TRUE, 0);
+    for (int id : {IDC_CREDENTIALS, IDC_TEST_CONNECTIVITY, IDOK}) EnableWindow(Item(id), FALSE);
+    return true;
+}
+
+HTREEITEM DataSourceDialog::AddMachine(const std::string& name, TreeItemKind kind, HTREEITEM parent) {
+    const HTREEITEM machine = InsertItem(Tree(), parent, name, ICON_MACHINE, TreeItemData(kind));
+    InsertItem(Tree(), machine, "Dummy", -1, TreeItemData(TreeItemKind::Placeholder));
+    return machine;
+}
+
+void DataSourceDialog::FillMachine(HTREEITEM placeholder) {
+    const HTREEITEM machine = TreeView_GetParent(Tree(), placeholder);
+    const LPARAM machineData = DataOf(Tree(), machine);
+    if (machine == nullptr || !Is(DataOf(Tree(), placeholder), TreeItemKind::Placeholder) || LowOf(machineData) != 0xFFFF ||
+        Is(machineData, TreeItemKind::LocalNetwork))
+        return;
+    std::vector<OPCServerInfo> listed;
+    try {
+        const WaitCursor wait;
+        DcomIdentity identity(ComCredentials{selection_.userName, selection_.password, selection_.domain});
+        listed = EnumerateServers(Is(machineData, TreeItemKind::NamedMachine) ? TextOf(Tree(), machine) : std::string(),
+                                  &identity);
+        TreeView_DeleteItem(Tree(), placeholder);
+    } catch (const Exception& e) {
+        TreeView_DeleteItem(Tree(), placeholder);
+        InsertItem(Tree(), machine, e.Message(), ICON_ERROR, TreeItemData(TreeItemKind::Placeholder));
+        return;
+    } catch (...) {
+        LogMessage(LogError, "Add Server caused unknown failure.");
+        return;
+    }
+    for (OPCServerInfo& server : listed) AddServer(machine, std::move(server));
+    if (listed.size() > 1) {
+        TVSORTCB sort{machine, &CompareServers, reinterpret_cast<LPARAM>(&servers_)};
+        TreeView_SortChildrenCB(Tree(), &sort, FALSE);
+    }
+}
+
+void DataSourceDialog::AddServer(HTREEITEM machine, OPCServerInfo server) {
+    const auto index = static_cast<std::uint16_t>(servers_.size());
+    const std::string& path = server.address.Path();
+    const auto slash = path.find('/');
+    const std::string progId = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const bool hda = ImplementsHda(server);
+    const bool stored = selection_.address.Equals(server.address);
+    servers_.push_back(std::move(server));
+    const HTREEITEM item = InsertItem(Tree(), machine, progId, hda ? ICON_HDA_SERVER : ICON_OTHER_SERVER,
+                                      TreeItemData(TreeItemKind::Server, index));
+    if (stored) TreeView_SelectItem(Tree(), item);
+}
+
+void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
+    const LPARAM data = selected != nullptr ? DataOf(Tree(), selected) : 0;
+    const bool machine = Is(data, TreeItemKind::NamedMachine) && LowOf(data) == 0xFFFF;
+    const bool hdaServer = Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() && ImplementsHda(servers_[LowOf(data)]);
+    EnableWindow(Item(IDC_CREDENTIALS), machine);
+    EnableWindow(Item(IDC_TEST_CONNECTIVITY), hdaServer);
+    EnableWindow(Item(IDOK), hdaServer);
+}
+
+bool DataSourceDialog::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return false;
+    if (id == IDC_ADD_MACHINE) {
+        OnAdd();
+        return true;
+    }
+    return false;
+}
+
+void DataSourceDialog::OnAdd() {
+    std::string name;
+    ExchangeText(IDC_OTHER_SERVER, name, true);
+    if (!name.empty()) AddMachine(name, TreeItemKind::NamedMachine, TVI_ROOT);
+}
+
+bool DataSourceDialog::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.idFrom != static_cast<UINT_PTR>(IDC_SERVER_TREE)) return false;
+    switch (header.code) {
+    case TVN_ITEMEXPANDINGA:
+    case TVN_ITEMEXPANDINGW: {
+        const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
+        if (change.action & TVE_EXPAND)
+            if (const HTREEITEM child = TreeView_GetChild(Tree(), change.itemNew.hItem)) FillMachine(child);
+        result = FALSE; // always allowed
+        return true;
+    }
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+        EnableForSelection(reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem);
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace kesti::ui

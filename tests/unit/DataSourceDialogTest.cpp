@@ -1,0 +1,146 @@
+// The data-source dialog against this machine's registered simulation servers and server list,
+// driven by messages as expanding, selecting and clicking would send them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/Seams.h"
+#include "ui/DataSourceDialog.h"
+#include "ui/ResourceIds.h"
+
+namespace kesti::ui {
+namespace {
+
+struct ItemView {
+    HTREEITEM item;
+    std::string text;
+    LPARAM data;
+    int image;
+};
+
+class DataSourceDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetNetworkHostsHandler([](std::vector<std::wstring>& names) {
+            names = {L"HDA-01"};
+            return static_cast<DWORD>(0); // NERR_Success
+        });
+        platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& request) {
+            ADD_FAILURE() << "unexpected message box: " << request.text;
+            return IDOK;
+        });
+    }
+    void TearDown() override {
+        platform::SetNetworkHostsHandler({});
+        platform::SetMessageBoxHandler({});
+        platform::SetActivationHandler(nullptr);
+    }
+    void Open() {
+        ASSERT_NE(dialog_.CreateModeless(), nullptr) << "needs a display (the test command starts Xvfb)";
+        tree_ = dialog_.Item(IDC_SERVER_TREE);
+    }
+    std::vector<ItemView> Children(HTREEITEM parent) {
+        std::vector<ItemView> items;
+        for (HTREEITEM item = parent == TVI_ROOT ? TreeView_GetRoot(tree_) : TreeView_GetChild(tree_, parent); item != nullptr;
+             item = TreeView_GetNextSibling(tree_, item)) {
+            char text[256] = {};
+            TVITEMA data{};
+            data.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+            data.hItem = item;
+            data.pszText = text;
+            data.cchTextMax = sizeof text;
+            SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+            items.push_back(ItemView{item, text, data.lParam, data.iImage});
+        }
+        return items;
+    }
+    bool Enabled(int id) { return IsWindowEnabled(dialog_.Item(id)) != FALSE; }
+    void Click(int id) {
+        SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dialog_.Item(id)));
+    }
+
+    DataSourceDialog dialog_;
+    HWND tree_ = nullptr;
+};
+
+TEST_F(DataSourceDialogTest, OpensWithThisMachineAndTheNetworksMachinesUnlisted) {
+    Open();
+    const auto top = Children(TVI_ROOT);
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(top[0].text, "Local host");
+    EXPECT_EQ(top[0].data, static_cast<LPARAM>(0xFFFAFFFF));
+    EXPECT_EQ(top[0].image, ICON_MACHINE);
+    EXPECT_EQ(top[1].text, "Local network");
+    EXPECT_EQ(top[1].data, static_cast<LPARAM>(0xFFFBFFFF));
+    EXPECT_EQ(top[1].image, ICON_NETWORK);
+    const auto placeholder = Children(top[0].item);
+    ASSERT_EQ(placeholder.size(), 1u);
+    EXPECT_EQ(placeholder[0].text, "Dummy");
+    EXPECT_EQ(placeholder[0].data, static_cast<LPARAM>(0xFFFEFFFF));
+    const auto network = Children(top[1].item);
+    ASSERT_EQ(network.size(), 1u);
+    EXPECT_EQ(network[0].text, "HDA-01");
+    EXPECT_EQ(network[0].data, static_cast<LPARAM>(0xFFFCFFFF));
+    EXPECT_EQ(Children(network[0].item).size(), 1u) << "a placeholder until expanded";
+    EXPECT_FALSE(Enabled(IDOK));
+    EXPECT_FALSE(Enabled(IDC_CREDENTIALS));
+    EXPECT_FALSE(Enabled(IDC_TEST_CONNECTIVITY));
+}
+
+TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelectionEnablesTheButtons) {
+    Open();
+    const HTREEITEM local = Children(TVI_ROOT)[0].item;
+    TreeView_Expand(tree_, local, TVE_EXPAND);
+    const auto servers = Children(local);
+    ASSERT_GE(servers.size(), 2u);
+    EXPECT_EQ(servers[0].text, "OpcHdaSim.Server");
+    EXPECT_EQ(servers[0].image, ICON_HDA_SERVER);
+    EXPECT_EQ(servers[0].data >> 16, 0xFFFF);
+    const auto& table = dialog_.Servers();
+    ASSERT_LT(static_cast<std::size_t>(servers[0].data & 0xFFFF), table.size());
+    EXPECT_EQ(table[servers[0].data & 0xFFFF].address.ToString(),
+              "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
+    const ItemView* dataAccess = nullptr;
+    for (const auto& s : servers)
+        if (s.text == "OpcHdaSim.DataAccess.1") dataAccess = &s;
+    ASSERT_NE(dataAccess, nullptr);
+    EXPECT_EQ(dataAccess->image, ICON_OTHER_SERVER);
+
+    TreeView_SelectItem(tree_, servers[0].item);
+    EXPECT_TRUE(Enabled(IDOK));
+    EXPECT_TRUE(Enabled(IDC_TEST_CONNECTIVITY));
+    EXPECT_FALSE(Enabled(IDC_CREDENTIALS));
+    TreeView_SelectItem(tree_, dataAccess->item);
+    EXPECT_FALSE(Enabled(IDOK)) << "not an OPC HDA server";
+    EXPECT_FALSE(Enabled(IDC_TEST_CONNECTIVITY));
+    TreeView_SelectItem(tree_, Children(Children(TVI_ROOT)[1].item)[0].item);
+    EXPECT_TRUE(Enabled(IDC_CREDENTIALS)) << "a named machine takes credentials";
+    EXPECT_FALSE(Enabled(IDOK));
+}
+
+TEST_F(DataSourceDialogTest, AMachineThatDoesNotAnswerShowsOneErrorItem) {
+    platform::SetActivationHandler([](const CLSID&, DWORD, COSERVERINFO* server, ULONG, MULTI_QI*) -> HRESULT {
+        return server != nullptr ? HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) : REGDB_E_CLASSNOTREG;
+    });
+    Open();
+    SetDlgItemTextA(dialog_.Handle(), IDC_OTHER_SERVER, "plant-silent");
+    Click(IDC_ADD_MACHINE);
+    const auto top = Children(TVI_ROOT);
+    ASSERT_EQ(top.size(), 3u);
+    EXPECT_EQ(top[2].text, "plant-silent");
+    EXPECT_EQ(top[2].data, static_cast<LPARAM>(0xFFFCFFFF));
+    TreeView_Expand(tree_, top[2].item, TVE_EXPAND);
+    const auto error = Children(top[2].item);
+    ASSERT_EQ(error.size(), 1u);
+    EXPECT_EQ(error[0].image, ICON_ERROR);
+    EXPECT_EQ(error[0].data, static_cast<LPARAM>(0xFFFEFFFF)) << "marked as a placeholder, so expanding again retries";
+    EXPECT_FALSE(error[0].text.empty());
+    EXPECT_NE(error[0].text, "Dummy");
+}
+
+} // namespace
+} // namespace kesti::ui
