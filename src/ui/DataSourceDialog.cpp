@@ -1,5 +1,7 @@
 #include "ui/DataSourceDialog.h"
 
+#include <memory>
+
 #include <boost/format.hpp>
 
 #include "base/Exception.h"
@@ -8,6 +10,11 @@
 #include "discovery/DcomIdentity.h"
 #include "discovery/OPCSpecification.h"
 #include "discovery/ServerEnumeration.h"
+#include "opchda/Browsing.h"
+#include "opchda/OpcHdaProxy.h"
+#include "platform/Seams.h"
+#include "ui/CredentialsDialog.h"
+#include "ui/NodesDialog.h"
 #include "ui/ResourceIds.h"
 
 namespace kesti::ui {
@@ -181,13 +188,95 @@ void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
     EnableWindow(Item(IDOK), hdaServer);
 }
 
+void DataSourceDialog::GetConfiguration(std::string& userName, std::string& password, std::string& domain,
+                                        std::string& url, std::vector<ConfiguredNode>& nodes,
+                                        bool& useNullTimeValues) const {
+    userName = AnsiFromWide(selection_.userName);
+    password = AnsiFromWide(selection_.password);
+    domain = AnsiFromWide(selection_.domain);
+    url = selection_.address.ToString();
+    nodes = nodes_;
+    if (configured_) useNullTimeValues = useNullTimeValues_;
+}
+
 bool DataSourceDialog::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
-    if (id == IDC_ADD_MACHINE) {
-        OnAdd();
-        return true;
+    switch (id) {
+    case IDC_ADD_MACHINE: OnAdd(); return true;
+    case IDC_CREDENTIALS: OnCredentials(); return true;
+    case IDC_TEST_CONNECTIVITY: OnTestConnectivity(); return true;
+    default: return false;
     }
-    return false;
+}
+
+int DataSourceDialog::SelectedServer() const {
+    const HTREEITEM selected = TreeView_GetSelection(Tree());
+    if (selected == nullptr) return -1;
+    const LPARAM data = DataOf(Tree(), selected);
+    return Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() ? LowOf(data) : -1;
+}
+
+void DataSourceDialog::OnCredentials() {
+    const HTREEITEM selected = TreeView_GetSelection(Tree());
+    const LPARAM data = selected != nullptr ? DataOf(Tree(), selected) : 0;
+    if (!Is(data, TreeItemKind::NamedMachine) || LowOf(data) != 0xFFFF) return;
+    CredentialsDialog credentials;
+    credentials.userName = AnsiFromWide(selection_.userName);
+    credentials.password = AnsiFromWide(selection_.password);
+    credentials.domain = AnsiFromWide(selection_.domain);
+    if (credentials.RunModal(Handle()) != IDOK) return;
+    selection_.userName = WideFromAnsi(credentials.userName);
+    selection_.password = WideFromAnsi(credentials.password);
+    selection_.domain = WideFromAnsi(credentials.domain);
+}
+
+void DataSourceDialog::OnTestConnectivity() {
+    if (TreeView_GetSelection(Tree()) == nullptr) return;
+    const int server = SelectedServer();
+    const bool reachable = server >= 0 && OpcHdaProxy::IsHostReachable(servers_[server].address.Host());
+    platform::ShowMessageBox({reachable ? "Test Successful!" : "Test failed.", "", MB_OK});
+}
+
+void DataSourceDialog::OnOK() {
+    const HTREEITEM selected = TreeView_GetSelection(Tree());
+    const int index = SelectedServer();
+    if (index < 0 || TreeView_GetChild(Tree(), selected) != nullptr) {
+        platform::ShowMessageBox({"No valid OPC server is selected", "", MB_OK | MB_ICONEXCLAMATION});
+        return;
+    }
+    OPCServerInfo& entry = servers_[index];
+    if (!ImplementsHda(entry)) {
+        platform::ShowMessageBox({"No valid OPC HDA server is selected", "", MB_OK | MB_ICONEXCLAMATION});
+        return;
+    }
+    entry.userName = selection_.userName; // the credentials given last browse and are saved
+    entry.password = selection_.password;
+    entry.domain = selection_.domain;
+    auto tree = std::make_unique<BrowseTree>();
+    bool noBranches = false;
+    try {
+        const WaitCursor wait;
+        BuildBrowseTree(entry, *tree, noBranches);
+    } catch (const Exception& e) {
+        platform::ShowMessageBox({(boost::format("Could not browse file: %1%") % ExceptionText(e)).str(), "", MB_OK});
+        return;
+    }
+    if (tree->Root() == nullptr && !noBranches) {
+        platform::ShowMessageBox({"Could not browse the OPC server", "", MB_OK | MB_ICONEXCLAMATION});
+        return;
+    }
+    if (noBranches) {
+        selection_ = entry;
+        nodes_ = {ConfiguredNode{"OPC", ""}}; // the whole server, listed flat
+        Close(IDOK);
+        return;
+    }
+    NodesDialog nodes;
+    nodes.SetBrowseData(std::move(tree), nodes_);
+    if (nodes.RunModal(Handle()) != IDOK) return;
+    selection_ = entry;
+    nodes_ = nodes.Selection();
+    Close(IDOK);
 }
 
 void DataSourceDialog::OnAdd() {
@@ -205,6 +294,14 @@ bool DataSourceDialog::OnNotify(const NMHDR& header, LRESULT& result) {
         if (change.action & TVE_EXPAND)
             if (const HTREEITEM child = TreeView_GetChild(Tree(), change.itemNew.hItem)) FillMachine(child);
         result = FALSE; // always allowed
+        return true;
+    }
+    case NM_DBLCLK: {
+        const HTREEITEM selected = TreeView_GetSelection(Tree());
+        if (selected != nullptr && TreeView_GetChild(Tree(), selected) == nullptr &&
+            Is(DataOf(Tree(), selected), TreeItemKind::Server))
+            OnOK();
+        result = 0;
         return true;
     }
     case TVN_SELCHANGEDA:

@@ -37,6 +37,11 @@ public:
     void SetConfiguration(const std::string& userName, const std::string& password, const std::string& domain,
                           const std::string& url, const std::vector<ConfiguredNode>& nodes, bool useNullTimeValues);
 
+    // The choice: credentials in the ANSI code page, the address text and the nodes; the
+    // flag only when SetConfiguration gave one.
+    void GetConfiguration(std::string& userName, std::string& password, std::string& domain, std::string& url,
+                          std::vector<ConfiguredNode>& nodes, bool& useNullTimeValues) const;
+
     // Every server listed so far, in listing order; a server item's low 16 bits index it.
     const std::vector<OPCServerInfo>& Servers() const { return servers_; }
     const OPCServerInfo& Selection() const { return selection_; }
@@ -47,6 +52,7 @@ protected:
     bool OnNotify(const NMHDR& header, LRESULT& result) override;
     void OnSize() override { layout_.Apply(); }
     void OnGetMinMaxInfo(MINMAXINFO& limits) override { layout_.LimitSize(limits); }
+    void OnOK() override;
 
 private:
     HWND Tree() const;
@@ -56,6 +62,10 @@ private:
     void AddServer(HTREEITEM machine, OPCServerInfo server);
     void EnableForSelection(HTREEITEM selected);
     void OnAdd();
+    void OnCredentials();
+    void OnTestConnectivity();
+    // The selected server item's index in the table, or -1.
+    int SelectedServer() const;
 
     platform::ComApartment com_; // the dialog's thread, a single-threaded apartment
     AnchorLayout layout_;

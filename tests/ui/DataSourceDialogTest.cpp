@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/SimulationServer.h"
 #include "platform/Seams.h"
 #include "ui/DataSourceDialog.h"
 #include "ui/ResourceIds.h"
@@ -140,6 +141,47 @@ TEST_F(DataSourceDialogTest, AMachineThatDoesNotAnswerShowsOneErrorItem) {
     EXPECT_EQ(error[0].data, static_cast<LPARAM>(0xFFFEFFFF)) << "marked as a placeholder, so expanding again retries";
     EXPECT_FALSE(error[0].text.empty());
     EXPECT_NE(error[0].text, "Dummy");
+}
+
+// OK and Test connectivity... on what is selected: their messages, and a branchless server
+// confirmed at once with the single node "OPC".
+TEST_F(DataSourceDialogTest, ConfirmingChecksTheSelectionAndABranchlessServerStoresOneNode) {
+    test::SimulationServer sim(R"({ "items": [ { "name": "x" } ] })");
+    std::vector<std::string> shown;
+    platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& request) {
+        shown.push_back(request.text);
+        return IDOK;
+    });
+    dialog_.SetConfiguration("", "", "", "", {{"Old", "Old"}}, false);
+    Open();
+    Click(IDOK);
+    const HTREEITEM local = Children(TVI_ROOT)[0].item;
+    TreeView_Expand(tree_, local, TVE_EXPAND);
+    HTREEITEM hda = nullptr, dataAccess = nullptr;
+    for (const auto& s : Children(local)) {
+        if (s.text == "OpcHdaSim.Server") hda = s.item;
+        if (s.text == "OpcHdaSim.DataAccess.1") dataAccess = s.item;
+    }
+    ASSERT_NE(hda, nullptr);
+    ASSERT_NE(dataAccess, nullptr);
+    TreeView_SelectItem(tree_, dataAccess);
+    Click(IDOK);
+    TreeView_SelectItem(tree_, hda);
+    Click(IDC_TEST_CONNECTIVITY);
+    EXPECT_EQ(shown, (std::vector<std::string>{"No valid OPC server is selected", "No valid OPC HDA server is selected",
+                                               "Test Successful!"}));
+    EXPECT_EQ(dialog_.Result(), 0) << "still open";
+
+    Click(IDOK);
+    EXPECT_EQ(dialog_.Result(), IDOK);
+    std::string user = "x", password = "x", domain = "x", url;
+    std::vector<ConfiguredNode> nodes;
+    bool useNullTimeValues = true;
+    dialog_.GetConfiguration(user, password, domain, url, nodes, useNullTimeValues);
+    EXPECT_EQ(url, "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
+    EXPECT_EQ(nodes, (std::vector<ConfiguredNode>{{"OPC", ""}}));
+    EXPECT_EQ(user, "");
+    EXPECT_FALSE(useNullTimeValues) << "carried from SetConfiguration";
 }
 
 } // namespace
