@@ -1,12 +1,43 @@
 // Initialisation, identity and the configuration user interface.
+#include <cstdio>
+#include <cstring>
+
 #include <windows.h>
 
 #include "base/Log.h"
 #include "interface/CallGuard.h"
 #include "interface/Handles.h"
 #include "base/Identity.h"
+#include "platform/PluginModule.h"
+#include "platform/UniqueHandle.h"
 
 using namespace kesti;
+
+namespace {
+
+// Starts "rundll32.exe <this library>,UpdateOPCConfiguration" from the system folder and
+// waits until it ends; a process that cannot be started is not waited for.
+void LaunchConfigurationProcess() {
+    char modulePath[1024] = {};
+    GetModuleFileNameA(platform::PluginModule(), modulePath, sizeof modulePath - 1);
+    char shortPath[1024] = {};
+    const char* path = GetShortPathNameA(modulePath, shortPath, sizeof shortPath - 1) != 0 ? shortPath : modulePath;
+    char commandLine[1024] = {};
+    std::snprintf(commandLine, sizeof commandLine, "rundll32.exe %s,UpdateOPCConfiguration", path);
+    char program[MAX_PATH] = {};
+    const UINT folder = GetSystemDirectoryA(program, MAX_PATH);
+    if (folder == 0 || folder + 14 >= MAX_PATH) return; // no system folder: nothing to start
+    std::strcat(program, "\\rundll32.exe");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        const platform::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+        WaitForSingleObject(processHandle.Get(), INFINITE);
+    }
+}
+
+} // namespace
 
 extern "C" {
 
@@ -22,15 +53,17 @@ KestiResult KESTI_CALL kesti2_getIdentity(StringHandle* identity) {
     });
 }
 
-// The configuration dialogs are not part of this build yet: nothing is started, and the
-// host is told so instead of being handed an empty result as if the user had finished.
+// Runs the configuration dialogs in a child process: the system's rundll32.exe loads this
+// library again and calls UpdateOPCConfiguration; the export waits until it has ended. The
+// program is named by its full path in the system folder, so that a rundll32.exe planted in
+// the host's folder or current directory is never started in its place.
 KestiResult KESTI_CALL kesti2_updateConfiguration(void* host, StringHandle* result) {
     if (host == nullptr || result == nullptr) return ResultInvalidArgument;
-    return ResultFailed;
-}
-
-void CALLBACK UpdateOPCConfiguration(HWND, HINSTANCE, LPSTR, int) {
-    LogMessage(LogError, "UpdateOPCConfiguration: the configuration dialogs are not available in this build.");
+    return SilentGuard([&] {
+        LaunchConfigurationProcess();
+        *result = NewStringHandle(std::string());
+        return ResultOk;
+    });
 }
 
 } // extern "C"
