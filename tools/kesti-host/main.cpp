@@ -4,6 +4,7 @@
 //   kesti-host [--dll PATH] identity
 //   kesti-host [--dll PATH] configure URL NODE [NODE ...]   writes the plug-in's configuration
 //                                                          (NODE: item id, or "OPC" for all)
+//   kesti-host [--dll PATH] configure-ui                    the plug-in's configuration dialogs
 //   kesti-host [--dll PATH] tree                            prints the node and tag tree
 //   kesti-host [--dll PATH] current TAG [TAG ...]           current values as CSV
 //   kesti-host [--dll PATH] history START STEP ROWS TAG...  rows as CSV (START: seconds since 1970
@@ -272,6 +273,12 @@ int main(int argc, char** argv) {
             status = 0;
         } else if (command == "configure") {
             status = Configure(args);
+        } else if (command == "configure-ui") {
+            int host = 0;
+            StringHandle out = nullptr;
+            status = dll.kesti2_updateConfiguration(&host, &out);
+            if (status == ResultOk) TakeString(dll, out);
+            std::printf("the configuration dialogs have closed (result %d)\n", status);
         } else if (command == "tree") {
             std::printf("%s", Connection(dll).Tree().c_str());
             status = 0;
