@@ -106,6 +106,7 @@ bool DataSourceDialog::OnInitDialog() {
     const WaitCursor wait;
     images_ = LoadIconStrip();
     TreeView_SetImageList(Tree(), images_.Get(), TVSIL_NORMAL);
+    toolTip_.Attach(Tree(), [this](HTREEITEM item) { return ToolTipOf(item); });
     layout_.Attach(Handle());
     layout_.Add(IDC_SERVER_TREE, {0, 0}, {1, 1});
     layout_.Add(-1, {0, 1}, {0, 1});
@@ -206,6 +207,21 @@ bool DataSourceDialog::OnCommand(int id, int code) {
     case IDC_CREDENTIALS: OnCredentials(); return true;
     case IDC_TEST_CONNECTIVITY: OnTestConnectivity(); return true;
     default: return false;
+    }
+}
+
+std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
+    try {
+        const LPARAM data = DataOf(Tree(), item);
+        if (!Is(data, TreeItemKind::Server) || LowOf(data) >= servers_.size()) return {};
+        return ServerToolTipText(servers_[LowOf(data)].address);
+    } catch (...) {
+        try {
+            LogMessage(LogWarning, "Unknown error occurred in OnToolHitTest.");
+        } catch (...) {
+            // No tip, and nothing more to tell.
+        }
+        return {};
     }
 }
 

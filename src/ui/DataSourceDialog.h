@@ -16,6 +16,7 @@
 #include "ui/AnchorLayout.h"
 #include "ui/Dialog.h"
 #include "ui/IconStrip.h"
+#include "ui/ServerToolTip.h"
 
 namespace kesti::ui {
 
@@ -45,6 +46,7 @@ public:
     // Every server listed so far, in listing order; a server item's low 16 bits index it.
     const std::vector<OPCServerInfo>& Servers() const { return servers_; }
     const OPCServerInfo& Selection() const { return selection_; }
+    const ServerToolTip& ToolTip() const { return toolTip_; }
 
 protected:
     bool OnInitDialog() override;
@@ -64,12 +66,14 @@ private:
     void OnAdd();
     void OnCredentials();
     void OnTestConnectivity();
+    std::string ToolTipOf(HTREEITEM item) const;
     // The selected server item's index in the table, or -1.
     int SelectedServer() const;
 
     platform::ComApartment com_; // the dialog's thread, a single-threaded apartment
     AnchorLayout layout_;
     UniqueImageList images_;
+    ServerToolTip toolTip_;
     std::vector<OPCServerInfo> servers_;
     OPCServerInfo selection_;
     std::vector<ConfiguredNode> nodes_;

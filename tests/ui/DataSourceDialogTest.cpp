@@ -12,6 +12,7 @@
 #include "platform/Seams.h"
 #include "ui/DataSourceDialog.h"
 #include "ui/ResourceIds.h"
+#include "ui/ServerToolTip.h"
 
 namespace kesti::ui {
 namespace {
@@ -110,6 +111,32 @@ TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelect
         if (s.text == "OpcHdaSim.DataAccess.1") dataAccess = &s;
     ASSERT_NE(dataAccess, nullptr);
     EXPECT_EQ(dataAccess->image, ICON_OTHER_SERVER);
+
+    // The pointer over the server brings its tip: the description as the title, a line per
+    // specification as the text.
+    const std::string tip = ServerToolTipText(table[servers[0].data & 0xFFFF].address);
+    EXPECT_EQ(tip.substr(0, tip.find('\n')), "OpcHDAKesti Simulation HDA Server");
+    EXPECT_NE(tip.find('\n'), std::string::npos) << "one line for Historical Data Access";
+    RECT row{};
+    *reinterpret_cast<HTREEITEM*>(&row) = servers[0].item;
+    SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    SendMessageW(tree_, WM_MOUSEMOVE, 0, MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2));
+    HWND tipWindow = dialog_.ToolTip().Handle();
+    ASSERT_NE(tipWindow, nullptr);
+    EXPECT_EQ(SendMessageW(tipWindow, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 300);
+    EXPECT_EQ(SendMessageW(tipWindow, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 15000);
+    EXPECT_EQ(SendMessageW(tipWindow, TTM_GETMAXTIPWIDTH, 0, 0), 300);
+    char body[512] = {};
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = dialog_.Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(tree_);
+    tool.lpszText = body;
+    SendMessageA(tipWindow, TTM_GETTEXTA, sizeof body, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::string(body), tip.substr(tip.find('\n') + 1));
+    EXPECT_EQ(dialog_.ToolTip().Title(), "OpcHDAKesti Simulation HDA Server");
+    SendMessageW(tree_, WM_MOUSEMOVE, 0, MAKELPARAM(row.left + 2, row.bottom + 400)); // below every item
+    EXPECT_EQ(dialog_.ToolTip().Title(), "") << "no tip away from a server";
 
     TreeView_SelectItem(tree_, servers[0].item);
     EXPECT_TRUE(Enabled(IDOK));

@@ -1,0 +1,49 @@
+#pragma once
+// The rich tool tip of the data-source dialog's server tree: over a server item, the server's
+// description as the title (with the information icon) and one line per OPC specification
+// it implements as the text. Moving to another item makes a new tip.
+#include <functional>
+#include <string>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "discovery/OPCURL.h"
+
+namespace kesti::ui {
+
+// "<description>" then, per specification flag set, its tool-tip line (each starting with
+// a line feed): the first line is the tip's title, the rest its text.
+std::string ServerToolTipText(const OPCURL& address);
+
+class ServerToolTip {
+public:
+    // The text of an item, empty for none (an item that is not a server).
+    using TextOfItem = std::function<std::string(HTREEITEM)>;
+
+    ServerToolTip() = default;
+    ~ServerToolTip();
+    ServerToolTip(const ServerToolTip&) = delete;
+    ServerToolTip& operator=(const ServerToolTip&) = delete;
+
+    // Creates the tip for the tree: 300 ms until it shows, 15 s until it goes, margins of 5
+    // pixels, at most 300 pixels wide, the system's tool-tip colour.
+    void Attach(HWND tree, TextOfItem textOf);
+    HWND Handle() const { return tip_; }
+    // The title given to the tip for the item under the pointer (Wine's tool tip does not
+    // answer TTM_GETTITLE).
+    const std::string& Title() const { return title_; }
+
+private:
+    static LRESULT CALLBACK TreeProcedure(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR self);
+    void OnMouseMove(LPARAM position);
+
+    HWND tree_ = nullptr;
+    HWND tip_ = nullptr;
+    TextOfItem textOf_;
+    HTREEITEM current_ = nullptr;
+    std::string title_, body_;
+};
+
+} // namespace kesti::ui
