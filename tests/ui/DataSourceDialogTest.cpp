@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include "common/SimulationServer.h"
+#include "discovery/ReachabilityProbe.h"
 #include "platform/Seams.h"
 #include "ui/DataSourceDialog.h"
 #include "ui/ResourceIds.h"
@@ -209,6 +211,77 @@ TEST_F(DataSourceDialogTest, ConfirmingChecksTheSelectionAndABranchlessServerSto
     EXPECT_EQ(nodes, (std::vector<ConfiguredNode>{{"OPC", ""}}));
     EXPECT_EQ(user, "");
     EXPECT_FALSE(useNullTimeValues) << "carried from SetConfiguration";
+}
+
+// A person clicks the [+] of an item, as the tree tells its parent each time.
+void ClickExpandButton(HWND tree, HTREEITEM item) {
+    RECT row{};
+    *reinterpret_cast<HTREEITEM*>(&row) = item;
+    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    const int y = (row.top + row.bottom) / 2;
+    for (int x = 0; x < row.left; ++x) {
+        TVHITTESTINFO hit{};
+        hit.pt = POINT{x, y};
+        if (TreeView_HitTest(tree, &hit) == item && (hit.flags & TVHT_ONITEMBUTTON)) {
+            PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x + 2, y));
+            PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(x + 2, y));
+            MSG message;
+            for (int round = 0; round < 20; ++round) {
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+                Sleep(10);
+            }
+            return;
+        }
+    }
+    ADD_FAILURE() << "the item shows no button";
+}
+
+// Machines that did not answer are asked again when expanded again; credentials entered for a
+// named machine are used by every later listing.
+TEST_F(DataSourceDialogTest, CollapsingAndExpandingRetriesWithTheCredentialsGivenLast) {
+    std::vector<std::wstring> usersAsked;
+    // The machine answers the reachability probe, and its server list refuses the caller.
+    platform::SetActivationHandler([&](const CLSID& clsid, DWORD, COSERVERINFO* server, ULONG, MULTI_QI*) -> HRESULT {
+        if (server == nullptr || IsEqualCLSID(clsid, kProbeClassId)) return REGDB_E_CLASSNOTREG;
+        const auto* id = server->pAuthInfo != nullptr
+                             ? static_cast<const COAUTHIDENTITY*>(server->pAuthInfo->pAuthIdentityData)
+                             : nullptr;
+        usersAsked.push_back(id != nullptr && id->User != nullptr ? std::wstring(reinterpret_cast<wchar_t*>(id->User)) : L"");
+        return E_ACCESSDENIED;
+    });
+    Open();
+    SetDlgItemTextA(dialog_.Handle(), IDC_OTHER_SERVER, "plant-hda");
+    Click(IDC_ADD_MACHINE);
+    const HTREEITEM machine = Children(TVI_ROOT)[2].item;
+    ClickExpandButton(tree_, machine);
+    ASSERT_EQ(Children(machine).size(), 1u);
+    EXPECT_EQ(Children(machine)[0].image, ICON_ERROR);
+    const std::size_t firstAttempt = usersAsked.size();
+    ASSERT_GT(firstAttempt, 0u);
+    EXPECT_EQ(usersAsked.back(), L"") << "no credentials yet";
+
+    // Credentials... on the machine: a person types a user name and confirms.
+    TreeView_SelectItem(tree_, machine);
+    std::thread person([] {
+        for (int i = 0; i < 100; ++i) {
+            if (HWND credentials = FindWindowA(nullptr, "OPC Configuration")) {
+                SetDlgItemTextA(credentials, IDC_USER_NAME, "historian");
+                PostMessageA(credentials, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    Click(IDC_CREDENTIALS);
+    person.join();
+    EXPECT_EQ(dialog_.Selection().userName, L"historian");
+
+    ClickExpandButton(tree_, machine); // collapse
+    ClickExpandButton(tree_, machine); // and expand again: the error item marks a placeholder
+    EXPECT_GT(usersAsked.size(), firstAttempt) << "the machine is asked again";
+    EXPECT_EQ(usersAsked.back(), L"historian");
+    ASSERT_EQ(Children(machine).size(), 1u) << "still one error item, not two";
+    EXPECT_EQ(Children(machine)[0].image, ICON_ERROR);
 }
 
 } // namespace
