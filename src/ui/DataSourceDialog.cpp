@@ -16,6 +16,7 @@
 #include "ui/CredentialsDialog.h"
 #include "ui/NodesDialog.h"
 #include "ui/ResourceIds.h"
+#include "ui/TreeItems.h"
 
 namespace kesti::ui {
 namespace {
@@ -26,25 +27,6 @@ bool Is(LPARAM data, TreeItemKind kind) { return KindOf(data) == static_cast<std
 
 bool ImplementsHda(const OPCServerInfo& server) {
     return (server.address.Specifications() & SpecHistoricalDataAccess10) != 0;
-}
-
-LPARAM DataOf(HWND tree, HTREEITEM item) {
-    TVITEMW data{};
-    data.mask = TVIF_PARAM;
-    data.hItem = item;
-    TreeView_GetItem(tree, &data);
-    return data.lParam;
-}
-
-std::string TextOf(HWND tree, HTREEITEM item) {
-    char text[512] = {};
-    TVITEMA data{};
-    data.mask = TVIF_TEXT;
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-    return text;
 }
 
 HTREEITEM InsertItem(HWND tree, HTREEITEM parent, const std::string& text, int image, LPARAM data) {
@@ -82,7 +64,7 @@ int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM table) {
 
 } // namespace
 
-LPARAM TreeItemData(TreeItemKind kind, std::uint16_t low) {
+LPARAM KindData(TreeItemKind kind, std::uint16_t low) {
     return static_cast<LPARAM>((static_cast<std::uint32_t>(kind) << 16) | low);
 }
 
@@ -120,7 +102,7 @@ bool DataSourceDialog::OnInitDialog() {
     SendMessageW(Tree(), WM_SETREDRAW, FALSE, 0);
     TreeView_DeleteAllItems(Tree());
     AddMachine("Local host", TreeItemKind::LocalHost, TVI_ROOT);
-    const HTREEITEM network = InsertItem(Tree(), TVI_ROOT, "Local network", ICON_NETWORK, TreeItemData(TreeItemKind::LocalNetwork));
+    const HTREEITEM network = InsertItem(Tree(), TVI_ROOT, "Local network", ICON_NETWORK, KindData(TreeItemKind::LocalNetwork));
     std::vector<std::string> hosts;
     ListNetworkHosts(hosts);
     for (const std::string& host : hosts) AddMachine(host, TreeItemKind::NamedMachine, network);
@@ -134,27 +116,27 @@ bool DataSourceDialog::OnInitDialog() {
 }
 
 HTREEITEM DataSourceDialog::AddMachine(const std::string& name, TreeItemKind kind, HTREEITEM parent) {
-    const HTREEITEM machine = InsertItem(Tree(), parent, name, ICON_MACHINE, TreeItemData(kind));
-    InsertItem(Tree(), machine, "Dummy", -1, TreeItemData(TreeItemKind::Placeholder));
+    const HTREEITEM machine = InsertItem(Tree(), parent, name, ICON_MACHINE, KindData(kind));
+    InsertItem(Tree(), machine, "Dummy", -1, KindData(TreeItemKind::Placeholder));
     return machine;
 }
 
 void DataSourceDialog::FillMachine(HTREEITEM placeholder) {
     const HTREEITEM machine = TreeView_GetParent(Tree(), placeholder);
-    const LPARAM machineData = DataOf(Tree(), machine);
-    if (machine == nullptr || !Is(DataOf(Tree(), placeholder), TreeItemKind::Placeholder) || LowOf(machineData) != 0xFFFF ||
+    const LPARAM machineData = TreeItemData(Tree(), machine);
+    if (machine == nullptr || !Is(TreeItemData(Tree(), placeholder), TreeItemKind::Placeholder) || LowOf(machineData) != 0xFFFF ||
         Is(machineData, TreeItemKind::LocalNetwork))
         return;
     std::vector<OPCServerInfo> listed;
     try {
         const WaitCursor wait;
         DcomIdentity identity(ComCredentials{selection_.userName, selection_.password, selection_.domain});
-        listed = EnumerateServers(Is(machineData, TreeItemKind::NamedMachine) ? TextOf(Tree(), machine) : std::string(),
+        listed = EnumerateServers(Is(machineData, TreeItemKind::NamedMachine) ? TreeItemText(Tree(), machine) : std::string(),
                                   &identity);
         TreeView_DeleteItem(Tree(), placeholder);
     } catch (const Exception& e) {
         TreeView_DeleteItem(Tree(), placeholder);
-        InsertItem(Tree(), machine, e.Message(), ICON_ERROR, TreeItemData(TreeItemKind::Placeholder));
+        InsertItem(Tree(), machine, e.Message(), ICON_ERROR, KindData(TreeItemKind::Placeholder));
         return;
     } catch (...) {
         LogMessage(LogError, "Add Server caused unknown failure.");
@@ -176,12 +158,12 @@ void DataSourceDialog::AddServer(HTREEITEM machine, OPCServerInfo server) {
     const bool stored = selection_.address.Equals(server.address);
     servers_.push_back(std::move(server));
     const HTREEITEM item = InsertItem(Tree(), machine, progId, hda ? ICON_HDA_SERVER : ICON_OTHER_SERVER,
-                                      TreeItemData(TreeItemKind::Server, index));
+                                      KindData(TreeItemKind::Server, index));
     if (stored) TreeView_SelectItem(Tree(), item);
 }
 
 void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
-    const LPARAM data = selected != nullptr ? DataOf(Tree(), selected) : 0;
+    const LPARAM data = selected != nullptr ? TreeItemData(Tree(), selected) : 0;
     const bool machine = Is(data, TreeItemKind::NamedMachine) && LowOf(data) == 0xFFFF;
     const bool hdaServer = Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() && ImplementsHda(servers_[LowOf(data)]);
     EnableWindow(Item(IDC_CREDENTIALS), machine);
@@ -212,7 +194,7 @@ bool DataSourceDialog::OnCommand(int id, int code) {
 
 std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
     try {
-        const LPARAM data = DataOf(Tree(), item);
+        const LPARAM data = TreeItemData(Tree(), item);
         if (!Is(data, TreeItemKind::Server) || LowOf(data) >= servers_.size()) return {};
         return ServerToolTipText(servers_[LowOf(data)].address);
     } catch (...) {
@@ -228,13 +210,13 @@ std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
 int DataSourceDialog::SelectedServer() const {
     const HTREEITEM selected = TreeView_GetSelection(Tree());
     if (selected == nullptr) return -1;
-    const LPARAM data = DataOf(Tree(), selected);
+    const LPARAM data = TreeItemData(Tree(), selected);
     return Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() ? LowOf(data) : -1;
 }
 
 void DataSourceDialog::OnCredentials() {
     const HTREEITEM selected = TreeView_GetSelection(Tree());
-    const LPARAM data = selected != nullptr ? DataOf(Tree(), selected) : 0;
+    const LPARAM data = selected != nullptr ? TreeItemData(Tree(), selected) : 0;
     if (!Is(data, TreeItemKind::NamedMachine) || LowOf(data) != 0xFFFF) return;
     CredentialsDialog credentials;
     credentials.userName = AnsiFromWide(selection_.userName);
@@ -315,7 +297,7 @@ bool DataSourceDialog::OnNotify(const NMHDR& header, LRESULT& result) {
     case NM_DBLCLK: {
         const HTREEITEM selected = TreeView_GetSelection(Tree());
         if (selected != nullptr && TreeView_GetChild(Tree(), selected) == nullptr &&
-            Is(DataOf(Tree(), selected), TreeItemKind::Server))
+            Is(TreeItemData(Tree(), selected), TreeItemKind::Server))
             OnOK();
         result = 0;
         return true;

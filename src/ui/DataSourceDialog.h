@@ -82,6 +82,6 @@ private:
 };
 
 // The item data of a tree item of the kind, with the given low part.
-LPARAM TreeItemData(TreeItemKind kind, std::uint16_t low = 0xFFFF);
+LPARAM KindData(TreeItemKind kind, std::uint16_t low = 0xFFFF);
 
 } // namespace kesti::ui

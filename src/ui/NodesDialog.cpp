@@ -4,31 +4,13 @@
 
 #include "platform/Seams.h"
 #include "ui/ResourceIds.h"
+#include "ui/TreeItems.h"
 
 namespace kesti::ui {
 namespace {
 
 std::string JoinPath(const std::string& parent, const std::string& name) {
     return parent.empty() ? name : parent + NodesDialog::kPathSeparator + name;
-}
-
-std::string ItemText(HWND tree, HTREEITEM item) {
-    char text[1024] = {};
-    TVITEMA data{};
-    data.mask = TVIF_TEXT;
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-    return text;
-}
-
-LPARAM ItemData(HWND tree, HTREEITEM item) {
-    TVITEMW data{};
-    data.mask = TVIF_PARAM;
-    data.hItem = item;
-    TreeView_GetItem(tree, &data);
-    return data.lParam;
 }
 
 } // namespace
@@ -100,9 +82,9 @@ void NodesDialog::CheckDescendants(HTREEITEM item, bool checked) {
 std::size_t NodesDialog::Collect(HTREEITEM first, const std::string& parentPath) {
     std::size_t count = 0;
     for (HTREEITEM item = first; item != nullptr; item = TreeView_GetNextSibling(Tree(), item)) {
-        const std::string path = JoinPath(parentPath, ItemText(Tree(), item));
+        const std::string path = JoinPath(parentPath, TreeItemText(Tree(), item));
         if (TreeView_GetCheckState(Tree(), item) == 1) {
-            const auto node = tree_->Nodes().find(static_cast<std::int64_t>(ItemData(Tree(), item)));
+            const auto node = tree_->Nodes().find(static_cast<std::int64_t>(TreeItemData(Tree(), item)));
             if (node != tree_->Nodes().end()) {
                 selection_.push_back(ConfiguredNode{node->second->record.itemId, path});
                 ++count;

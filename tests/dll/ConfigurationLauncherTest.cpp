@@ -39,7 +39,8 @@ TEST_F(ConfigurationLauncherTest, TheSystemsRundll32ShowsTheDialogAndCancelChang
     std::thread person([&] {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!done && std::chrono::steady_clock::now() < until) {
-            if (HWND dialog = FindWindowA(nullptr, "Create Connection to Data Source")) {
+            HWND dialog = FindWindowA(nullptr, "Create Connection to Data Source");
+            if (dialog != nullptr && IsWindowVisible(dialog)) { // shown, so it takes input
                 seen = true;
                 PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
                 return;
@@ -65,10 +66,12 @@ TEST_F(ConfigurationLauncherTest, TheSystemsRundll32ShowsTheDialogAndCancelChang
     RemoveDirectoryA(planted.c_str());
 }
 
-// Waits up to 30 seconds for a top-level window with the caption.
+// Waits up to 30 seconds for a shown top-level window with the caption (a window that is
+// still being made does not take input yet).
 HWND WaitForWindow(const char* caption) {
     for (int i = 0; i < 300; ++i) {
-        if (HWND window = FindWindowA(nullptr, caption)) return window;
+        HWND window = FindWindowA(nullptr, caption);
+        if (window != nullptr && IsWindowVisible(window)) return window;
         Sleep(100);
     }
     return nullptr;

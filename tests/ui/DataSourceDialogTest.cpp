@@ -15,6 +15,7 @@
 #include "ui/DataSourceDialog.h"
 #include "ui/ResourceIds.h"
 #include "ui/ServerToolTip.h"
+#include "ui/TreeItems.h"
 
 namespace kesti::ui {
 namespace {
@@ -51,14 +52,11 @@ protected:
         std::vector<ItemView> items;
         for (HTREEITEM item = parent == TVI_ROOT ? TreeView_GetRoot(tree_) : TreeView_GetChild(tree_, parent); item != nullptr;
              item = TreeView_GetNextSibling(tree_, item)) {
-            char text[256] = {};
-            TVITEMA data{};
-            data.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+            TVITEMW data{};
+            data.mask = TVIF_IMAGE;
             data.hItem = item;
-            data.pszText = text;
-            data.cchTextMax = sizeof text;
-            SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-            items.push_back(ItemView{item, text, data.lParam, data.iImage});
+            TreeView_GetItem(tree_, &data);
+            items.push_back(ItemView{item, TreeItemText(tree_, item), TreeItemData(tree_, item), data.iImage});
         }
         return items;
     }

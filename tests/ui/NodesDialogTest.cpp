@@ -11,6 +11,7 @@
 #include "platform/Seams.h"
 #include "ui/NodesDialog.h"
 #include "ui/ResourceIds.h"
+#include "ui/TreeItems.h"
 
 namespace kesti::ui {
 namespace {
@@ -54,14 +55,12 @@ protected:
         std::vector<std::pair<HTREEITEM, ItemView>> items;
         std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
             for (; item != nullptr; item = TreeView_GetNextSibling(tree_, item)) {
-                char text[64] = {};
-                TVITEMA data{};
-                data.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+                TVITEMW data{};
+                data.mask = TVIF_IMAGE;
                 data.hItem = item;
-                data.pszText = text;
-                data.cchTextMax = sizeof text;
-                SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
-                items.emplace_back(item, ItemView{text, data.lParam, data.iImage, TreeView_GetCheckState(tree_, item) == 1});
+                TreeView_GetItem(tree_, &data);
+                items.emplace_back(item, ItemView{TreeItemText(tree_, item), TreeItemData(tree_, item), data.iImage,
+                                                  TreeView_GetCheckState(tree_, item) == 1});
                 walk(TreeView_GetChild(tree_, item));
             }
         };
