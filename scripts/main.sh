@@ -8,8 +8,21 @@ bash "$root/scripts/setup.sh"
 source "$root/scripts/env.sh"
 cmake --build "$KESTI_BUILD"
 
+# The dialogs show on the desktop's display, else on a virtual one (see them with a VNC viewer
+# attached to it, or take screenshots). Wine's desktop takes the display it starts with, so
+# this comes before the first Wine program.
+if [[ ${1:-} == configure-ui && -z ${DISPLAY:-} ]]; then
+  display=:$(( 90 + RANDOM % 500 ))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  echo "the dialogs are on the virtual display $DISPLAY" >&2
+  # A Wine session begun without a display (the set-up's registry edits) keeps none: start anew.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+fi
 wineserver -p >/dev/null 2>&1 || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'wineserver -k 2>/dev/null || true; [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
 run="$root/scripts/wine-run.sh"
 "$run" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
 bash "$root/scripts/register.sh"
@@ -17,16 +30,6 @@ bash "$root/scripts/register.sh"
 "$run" reg delete 'HKCU\Software\Norvane\OpcHdaSim' /f </dev/null >/dev/null 2>&1 || true
 
 host() { "$run" "$KESTI_BUILD/bin/kesti-host.exe" "$@" </dev/null; }
-# The dialogs show on the desktop's display, else on a virtual one (see them with a VNC viewer
-# attached to it, or take screenshots).
-if [[ ${1:-} == configure-ui && -z ${DISPLAY:-} ]]; then
-  display=:$(( 90 + RANDOM % 500 ))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'wineserver -k 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  echo "the dialogs are on the virtual display $DISPLAY" >&2
-fi
 if [[ $# -gt 0 ]]; then host "$@"; exit; fi
 host identity
 host configure "opchda://localhost/OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}" Plant.Boiler Plant.Line1

@@ -15,6 +15,9 @@ if [[ -z ${DISPLAY:-} ]]; then
   xvfb_pid=$!
   export DISPLAY=$display
   for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+  # A Wine session begun without a display (the set-up's registry edits) keeps none: start anew.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
 fi
 
 # One wineserver for the whole run, with the prefix's services already started: services
