@@ -4,9 +4,9 @@
 # server through it: the tree, current values and an hour of history as CSV.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" >&2  # only what the host prints goes to standard output
 source "$root/scripts/env.sh"
-cmake --build "$KESTI_BUILD"
+cmake --build "$KESTI_BUILD" >&2
 
 # The dialogs show on the desktop's display, else on a virtual one (see them with a VNC viewer
 # attached to it, or take screenshots). Wine's desktop takes the display it starts with, so
