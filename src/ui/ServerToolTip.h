@@ -1,7 +1,7 @@
 #pragma once
 // The rich tool tip of the data-source dialog's server tree: over a server item, the server's
-// description as the title (with the information icon) and one line per OPC specification
-// it implements as the text. Moving to another item makes a new tip.
+// name as the server list gives it (its user type, else its ProgID) as the title, with the
+// information icon, and one line per OPC standard it implements as the text. Moving to another item makes a new tip.
 #include <functional>
 #include <string>
 
@@ -12,8 +12,9 @@
 
 namespace kesti::ui {
 
-// "<description>" then, per specification flag set, its tool-tip line (each starting with
-// a line feed): the first line is the tip's title, the rest its text.
+// The server's listed name, then one line for each OPC standard whose flag the address
+// carries (each line starts with a line feed): the first line is the tip's title, the rest
+// its text.
 std::string ServerToolTipText(const OPCURL& address);
 
 class ServerToolTip {

@@ -112,8 +112,8 @@ TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelect
     ASSERT_NE(dataAccess, nullptr);
     EXPECT_EQ(dataAccess->image, ICON_OTHER_SERVER);
 
-    // The pointer over the server brings its tip: the description as the title, a line per
-    // specification as the text.
+    // The pointer over the server brings its tip: the server's listed name as the title, a
+    // line per OPC standard it implements as the text.
     const std::string tip = ServerToolTipText(table[servers[0].data & 0xFFFF].address);
     EXPECT_EQ(tip.substr(0, tip.find('\n')), "OpcHDAKesti Simulation HDA Server");
     EXPECT_NE(tip.find('\n'), std::string::npos) << "one line for Historical Data Access";
