@@ -58,9 +58,11 @@ struct ClassDetails {
 // The default value of HKEY_CLASSES_ROOT\CLSID\{clsid}\<key>, empty when there is none.
 std::string ClassKeyText(const std::string& braced, const char* key) {
     char value[256] = {};
-    LONG size = sizeof value;
+    DWORD size = sizeof value;
     const std::string path = "CLSID\\" + braced + "\\" + key;
-    return RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) == ERROR_SUCCESS ? std::string(value) : std::string();
+    return RegGetValueA(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS
+               ? std::string(value)
+               : std::string();
 }
 
 // All class ids that an enumerator gives, read in batches of a hundred; a failing batch ends

@@ -34,12 +34,15 @@ std::int64_t RawSeries::Tick(std::size_t k) const {
     return TicksOf(place.item->pftTimeStamps[place.position]);
 }
 
-RawSeries::Place RawSeries::Locate(std::size_t k) const {
-    if (runs_.size() == 1) return Place{runs_.front().item, runs_.front().begin + k};
+const RawSeries::Run& RawSeries::RunOf(std::size_t k) const {
+    if (runs_.size() == 1) return runs_.front();
     // the last run that starts at or before k
-    const auto run = std::upper_bound(runs_.begin(), runs_.end(), k,
-                                      [](std::size_t index, const Run& r) { return index < r.first; }) - 1;
-    return Place{run->item, run->begin + (k - run->first)};
+    return *(std::upper_bound(runs_.begin(), runs_.end(), k, [](std::size_t index, const Run& r) { return index < r.first; }) - 1);
+}
+
+RawSeries::Place RawSeries::Locate(std::size_t k) const {
+    const Run& run = RunOf(k);
+    return Place{run.item, run.begin + (k - run.first)};
 }
 
 void RawSeries::AddRun(const std::shared_ptr<const RawAnswer>& answer, const OPCHDA_ITEM* item, std::size_t begin,
@@ -59,10 +62,9 @@ void RawSeries::Append(const std::shared_ptr<const RawAnswer>& answer, std::size
 }
 
 void RawSeries::AppendValueOf(const RawSeries& other, std::size_t k) {
-    const auto run = std::upper_bound(other.runs_.begin(), other.runs_.end(), k,
-                                      [](std::size_t index, const Run& r) { return index < r.first; }) - 1;
-    const std::size_t position = run->begin + (k - run->first);
-    AddRun(run->answer, run->item, position, position + 1);
+    const Run& run = other.RunOf(k);
+    const std::size_t position = run.begin + (k - run.first);
+    AddRun(run.answer, run.item, position, position + 1);
 }
 
 ReadRequest OpcHdaProxy::PrepareRead(const ReadWindow& w) const {

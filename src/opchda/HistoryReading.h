@@ -48,8 +48,14 @@ public:
     std::size_t Count() const { return count_; }
     bool Empty() const { return count_ == 0; }
     std::int64_t Tick(std::size_t k) const;
-    DWORD Quality(std::size_t k) const { return Locate(k).item->pdwQualities[Locate(k).position]; }
-    const VARIANT& Value(std::size_t k) const { return Locate(k).item->pvDataValues[Locate(k).position]; }
+    DWORD Quality(std::size_t k) const {
+        const Place place = Locate(k);
+        return place.item->pdwQualities[place.position];
+    }
+    const VARIANT& Value(std::size_t k) const {
+        const Place place = Locate(k);
+        return place.item->pvDataValues[place.position];
+    }
     std::int64_t LastTick() const { return Tick(count_ - 1); }
 
     // Adds the values [from, end) of item `index` of the answer.
@@ -68,6 +74,7 @@ private:
         const OPCHDA_ITEM* item;
         std::size_t position;
     };
+    const Run& RunOf(std::size_t k) const;
     Place Locate(std::size_t k) const;
     void AddRun(const std::shared_ptr<const RawAnswer>& answer, const OPCHDA_ITEM* item, std::size_t begin, std::size_t end);
 

@@ -19,9 +19,6 @@ public:
     // call as a whole and halving cannot help.
     std::vector<RawSeries> Read(ReadRequest& request, const std::vector<OPCHANDLE>& handles);
 
-    // The ReadRaw calls made so far.
-    int Calls() const { return calls_; }
-
 private:
     struct Span {
         std::int64_t from;

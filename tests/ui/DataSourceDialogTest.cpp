@@ -262,7 +262,8 @@ TEST_F(DataSourceDialogTest, CollapsingAndExpandingRetriesWithTheCredentialsGive
     TreeView_SelectItem(tree_, machine);
     std::thread person([] {
         for (int i = 0; i < 100; ++i) {
-            if (HWND credentials = FindWindowA(nullptr, "OPC Configuration")) {
+            HWND credentials = FindWindowA(nullptr, "OPC Configuration");
+            if (credentials != nullptr && IsWindowVisible(credentials)) { // filled and shown: a person can type
                 SetDlgItemTextA(credentials, IDC_USER_NAME, "historian");
                 PostMessageA(credentials, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
                 return;
