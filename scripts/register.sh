@@ -8,7 +8,7 @@ run="$root/scripts/wine-run.sh"
 bin="$KESTI_BUILD/bin"
 
 "$run" regsvr32 /s "$(winepath -w "$bin/kesti-opc-ps.dll" 2>/dev/null)" </dev/null >/dev/null 2>&1
-"$run" "$bin/opchda-sim.exe" --register </dev/null
-"$run" "$bin/opc-serverlist.exe" --register </dev/null
+"$run" "$bin/opchda-sim.exe" /RegServer </dev/null
+"$run" "$bin/opc-serverlist.exe" /RegServer </dev/null
 # COM activation needs the RPC service; right after a prefix is made it can be slow to come up.
 "$run" net start RpcSs </dev/null >/dev/null 2>&1 || true

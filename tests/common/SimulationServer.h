@@ -34,6 +34,7 @@ public:
     }
     ~SimulationServer() {
         DeleteFileA(dataFile_.c_str());
+        DeleteFileA(WritesFile().c_str());
         DeleteFileA(journal_.c_str());
         RemoveDirectoryA(folder_.c_str());
     }
@@ -57,6 +58,28 @@ public:
         return found;
     }
     const std::string& DataFile() const { return dataFile_; }
+    // Where the server keeps what clients wrote.
+    std::string WritesFile() const { return dataFile_ + ".writes"; }
+
+    // Runs opchda-sim.exe (beside the test program) with these arguments under this data file's
+    // settings and gives its exit code.
+    static DWORD RunProgram(const std::string& arguments) {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string program(path);
+        program = program.substr(0, program.find_last_of("\\/") + 1) + "opchda-sim.exe";
+        std::string command = "\"" + program + "\" " + arguments;
+        STARTUPINFOA startup{sizeof startup};
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            return static_cast<DWORD>(-1);
+        WaitForSingleObject(process.hProcess, 30000);
+        DWORD code = static_cast<DWORD>(-1);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return code;
+    }
 
     // Ends the process of the newest activation, as a crash or a restart of the server
     // would, and waits until it is gone.

@@ -139,6 +139,39 @@ TEST_F(WriteTest, TextAboveAsciiSurvivesAWriteAndARead) {
     Dll().kesti2_connectionClose(c);
 }
 
+// A user writes, closes, opens again and reads what was written: the next connection is a new
+// server process, which reads the writes back from beside its data file.
+TEST_F(WriteTest, WhatWasWrittenIsReadByTheNextConnection) {
+    SimulationServer sim(kPlant);
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 2u);
+    const TagHandle tags[] = {p[0], p[1], vec[0], vec[1]};
+    VectorHandle rows[] = {Row({{0, "1.5"}, {1, "\"first"}, {2, "7"}, {3, "8"}}, 4), Row({{0, "2.5"}, {1, "\"second"}}, 4)};
+    ASSERT_EQ(Dll().kesti2_connectionWriteHistoricalDataEx(c, tags, 4, kT0 + 3600, 60, 2, rows), ResultOk);
+    for (VectorHandle v : rows) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
+
+    c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto again = TagsOf(c, 0);
+    const auto vecAgain = TagsOf(c, 0, 0);
+    const TagHandle read[] = {again[0], again[1], vecAgain[0], vecAgain[1]};
+    VectorHandle back[2] = {};
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalDataEx(c, read, 4, kT0 + 3600, 60, 2, back), ResultOk);
+    EXPECT_EQ(Cell(back[0], 0), "1.5");
+    EXPECT_EQ(Cell(back[0], 1), "\"first\"");
+    EXPECT_EQ(Cell(back[0], 2), "7");
+    EXPECT_EQ(Cell(back[0], 3), "8");
+    EXPECT_EQ(Cell(back[1], 0), "2.5");
+    EXPECT_EQ(Cell(back[1], 1), "\"second\"");
+    for (VectorHandle v : back) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
+    EXPECT_EQ(sim.Calls("Activate").size(), 2u) << "two server processes";
+}
+
 // Only tags whose values go to the server get a later update time.
 TEST_F(WriteTest, UpdateTimesMoveOnlyForValuesThatWereSent) {
     SimulationServer sim(kPlant);

@@ -57,6 +57,11 @@ protected:
 
     IOPCHDA_Server& Connect(const std::string& json) {
         sim_ = std::make_unique<SimulationServer>(json);
+        return Activate();
+    }
+    // A new server process over the same data file.
+    IOPCHDA_Server& Activate() {
+        server_.Reset();
         MULTI_QI request{&IID_IOPCHDA_Server, nullptr, S_OK};
         EXPECT_EQ(CoCreateInstanceEx(kSimulationServerClsid, nullptr, CLSCTX_LOCAL_SERVER, nullptr, 1, &request), S_OK);
         server_.Attach(static_cast<IOPCHDA_Server*>(request.pItf));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/SimulationFixture.h"
+#include "common/Files.h"
 #include "discovery/OPCSpecification.h"
 #include "discovery/ServerEnumeration.h"
 #include "opccomn.h"
@@ -292,6 +293,98 @@ TEST_F(SimulationTest, WritesAreStoredWithInsertedAndReplacedResults) {
     UniqueCoTaskMem<HRESULT> deletedRaw;
     EXPECT_EQ(update->DeleteRaw(&all, &later, 1, h, deletedRaw.Put()), S_OK);
     EXPECT_EQ(sim_->Calls("InsertReplace").size(), 1u);
+}
+
+// What clients write and delete is kept beside the data file, replayed by the next server
+// process, and forgotten by "opchda-sim --reset"; the data file itself never changes.
+TEST_F(SimulationTest, WritesAndDeletionsOutliveTheServerProcessUntilReset) {
+    Connect(kPlant);
+    const std::string dataFileBefore = ReadFileBytes(sim_->DataFile());
+    auto handles = Handles({L"Area1.Real", L"Area1.Text", L"Area1.Big", L"Area1.Vec", L"Area1.Sub.Deep", L"Area1.Many"});
+    ComPtr<IOPCHDA_SyncUpdate> update;
+    ASSERT_EQ(server_.As(&update), S_OK);
+    const auto write = [&](OPCHANDLE handle, const char* time, UniqueVariant& value) {
+        FILETIME t = At(time);
+        DWORD quality = 0xC0;
+        UniqueCoTaskMem<HRESULT> errors;
+        return update->InsertReplace(1, &handle, &t, value.Get(), &quality, errors.Put());
+    };
+    UniqueVariant real, text, big, vec;
+    V_VT(real.Get()) = VT_R4;
+    V_R4(real.Get()) = 9.5f;
+    V_VT(text.Get()) = VT_BSTR;
+    V_BSTR(text.Get()) = SysAllocString(L"n\u00e9u \"quoted\"");
+    V_VT(big.Get()) = VT_I8;
+    V_I8(big.Get()) = 9007199254740995LL;
+    SAFEARRAYBOUND bound{2, 1};
+    V_VT(vec.Get()) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(vec.Get()) = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    UniqueVariant element;
+    V_VT(element.Get()) = VT_R8;
+    V_R8(element.Get()) = 4.5;
+    LONG index = 1;
+    SafeArrayPutElement(V_ARRAY(vec.Get()), &index, element.Get());
+    EXPECT_EQ(write(handles[0], "2024-01-01 00:01:00", real), S_FALSE); // replaced
+    EXPECT_EQ(write(handles[1], "2024-02-01 00:00:00", text), S_FALSE); // inserted
+    EXPECT_EQ(write(handles[2], "2024-01-01 00:00:00", big), S_FALSE);
+    EXPECT_EQ(write(handles[3], "2024-01-01 00:05:00", vec), S_FALSE);
+    FILETIME deep = At("2024-01-01 00:00:00");
+    UniqueCoTaskMem<HRESULT> deleted;
+    EXPECT_EQ(update->DeleteAtTime(1, &handles[4], &deep, deleted.Put()), S_OK);
+    OPCHDA_TIME from{FALSE, nullptr, At("2024-01-01 00:00:10")};
+    OPCHDA_TIME to{FALSE, nullptr, At("2024-01-01 00:00:20")};
+    UniqueCoTaskMem<HRESULT> deletedRaw;
+    EXPECT_EQ(update->DeleteRaw(&from, &to, 1, &handles[5], deletedRaw.Put()), S_OK);
+    update.Reset();
+
+    const auto readAll = [&](ReadResult& r) {
+        Activate();
+        handles = Handles({L"Area1.Real", L"Area1.Text", L"Area1.Big", L"Area1.Vec", L"Area1.Sub.Deep", L"Area1.Many"});
+        OPCHDA_TIME start{FALSE, nullptr, At("2024-01-01 00:00:00")};
+        OPCHDA_TIME end{FALSE, nullptr, At("2024-03-01 00:00:00")};
+        r.count = 6;
+        return Reader()->ReadRaw(&start, &end, 0, FALSE, 6, handles.data(), &r.items, &r.errors);
+    };
+    {
+        ReadResult r;
+        ASSERT_TRUE(SUCCEEDED(readAll(r)));
+        ASSERT_EQ(r.items[0].dwCount, 3u);
+        EXPECT_EQ(V_VT(&r.items[0].pvDataValues[1]), VT_R4);
+        EXPECT_EQ(V_R4(&r.items[0].pvDataValues[1]), 9.5f);
+        EXPECT_EQ(r.items[0].pdwQualities[1], 0xC0u);
+        ASSERT_EQ(r.items[1].dwCount, 2u);
+        EXPECT_EQ(std::wstring(V_BSTR(&r.items[1].pvDataValues[1])), L"n\u00e9u \"quoted\"");
+        EXPECT_EQ(V_I8(&r.items[2].pvDataValues[0]), 9007199254740995LL) << "every digit survives";
+        ASSERT_EQ(r.items[3].dwCount, 2u);
+        const VARIANT& written = r.items[3].pvDataValues[1];
+        ASSERT_EQ(V_VT(&written), VT_ARRAY | VT_VARIANT);
+        LONG lower = 0, upper = 0;
+        SafeArrayGetLBound(V_ARRAY(&written), 1, &lower);
+        SafeArrayGetUBound(V_ARRAY(&written), 1, &upper);
+        EXPECT_EQ(lower, 1);
+        EXPECT_EQ(upper, 2);
+        UniqueVariant first;
+        SafeArrayGetElement(V_ARRAY(&written), &lower, first.Get());
+        EXPECT_EQ(V_R8(first.Get()), 4.5);
+        EXPECT_EQ(r.items[4].dwCount, 0u) << "the only value of Deep was deleted";
+        ASSERT_GT(r.items[5].dwCount, 10u);
+        EXPECT_EQ(CompareFileTime(&r.items[5].pftTimeStamps[10], &to.ftTime), 0) << "ten values of Many were deleted";
+    }
+    EXPECT_EQ(ReadFileBytes(sim_->DataFile()), dataFileBefore);
+    EXPECT_TRUE(FileExists(sim_->WritesFile()));
+
+    server_.Reset();
+    EXPECT_EQ(SimulationServer::RunProgram("--reset"), 0u);
+    EXPECT_FALSE(FileExists(sim_->WritesFile()));
+    ReadResult r;
+    ASSERT_TRUE(SUCCEEDED(readAll(r)));
+    ASSERT_EQ(r.items[0].dwCount, 3u);
+    EXPECT_EQ(V_VT(&r.items[0].pvDataValues[1]), VT_R8);
+    EXPECT_EQ(V_R8(&r.items[0].pvDataValues[1]), 2.5) << "the data file's value is back";
+    EXPECT_EQ(r.items[1].dwCount, 1u);
+    EXPECT_EQ(r.items[4].dwCount, 1u);
+    ASSERT_GT(r.items[5].dwCount, 10u);
+    EXPECT_EQ(CompareFileTime(&r.items[5].pftTimeStamps[10], &from.ftTime), 0);
 }
 
 TEST_F(SimulationTest, AMissingInterfaceIsNotOffered) {

@@ -1,11 +1,12 @@
 // opc-serverlist: the OPC server-list component (OPC.ServerList.1) for machines without the
 // OPC Foundation's redistributable, such as the project's Wine prefix.
 //
-//   opc-serverlist --register | --unregister | -Embedding
+//   opc-serverlist /RegServer | /UnregServer | -Embedding   (--register and --unregister too)
 #include <cstdio>
 #include <string>
 
 #include "ComRegistration.h"
+#include "CommandSwitch.h"
 #include "ServerList.h"
 #include "platform/ComApartment.h"
 
@@ -45,12 +46,13 @@ int Serve() {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"--register") return tools::RegisterLocalServer(ServerListClass(), tools::ThisExecutable()) ? 0 : 1;
-    if (command == L"--unregister") {
+    if (tools::IsSwitch(command, L"RegServer") || tools::IsSwitch(command, L"register"))
+        return tools::RegisterLocalServer(ServerListClass(), tools::ThisExecutable()) ? 0 : 1;
+    if (tools::IsSwitch(command, L"UnregServer") || tools::IsSwitch(command, L"unregister")) {
         tools::UnregisterLocalServer(ServerListClass());
         return 0;
     }
-    if (command == L"-Embedding" || command == L"/Embedding" || command.empty()) return Serve();
-    std::fprintf(stderr, "usage: opc-serverlist [--register | --unregister | -Embedding]\n");
+    if (tools::IsSwitch(command, L"Embedding") || command.empty()) return Serve();
+    std::fprintf(stderr, "usage: opc-serverlist [/RegServer | /UnregServer | -Embedding]\n");
     return 2;
 }

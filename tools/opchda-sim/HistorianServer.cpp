@@ -168,8 +168,15 @@ void HistorianServer::ForEachItem(DWORD count, const OPCHANDLE* handles, Out* ou
     });
 }
 
-HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal)
-    : data_(std::move(data)), journal_(std::move(journal)) {}
+HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal, Journal writes)
+    : data_(std::move(data)), journal_(std::move(journal)), writes_(std::move(writes)) {}
+
+void HistorianServer::KeepRecords(const std::vector<std::string>& records) const {
+    if (records.empty()) return;
+    std::string joined;
+    for (const std::string& record : records) joined += (joined.empty() ? "" : "\r\n") + record;
+    writes_.Write(joined);
+}
 
 HRESULT HistorianServer::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -558,6 +565,7 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
     if (const HRESULT failure = InjectedFailure(data_->options, call); FAILED(failure)) return failure;
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
+    std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
         if (FAILED(item.writeError)) return item.writeError;
         if (V_VT(&values[j]) == VT_EMPTY) return kInvalidDataType;
@@ -570,11 +578,13 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
         Sample sample{t, qualities[j], Variant()};
         VariantCopy(sample.value.Get(), &values[j]);
         edits_[handles[j] - 1].push_back({sample, NowTicks(), exists ? OPCHDA_REPLACE : OPCHDA_INSERT});
+        records.push_back(WrittenValueRecord(item.id, sample));
         if (exists) h[k] = std::move(sample);
         else h.insert(h.begin() + static_cast<std::ptrdiff_t>(k), std::move(sample));
         if (kind != EditKind::InsertReplace) return S_OK;
         return exists ? kReplaced : kInserted;
     });
+    KeepRecords(records);
     return Finish(call, results, n, errors);
 }
 
@@ -603,14 +613,17 @@ HRESULT HistorianServer::DeleteRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD n
         return E_INVALIDARG;
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
+    std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD) {
         auto& h = item.history;
-        const auto first = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, from));
-        const auto last = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, to));
-        const HRESULT result = first == last ? kNoDataExists : S_OK;
+        const auto first = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, std::min(from, to)));
+        const auto last = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, std::max(from, to)));
+        if (first == last) return kNoDataExists;
         h.erase(first, last);
-        return result;
+        records.push_back(DeletionRecord(item.id, std::min(from, to), std::max(from, to)));
+        return S_OK;
     });
+    KeepRecords(records);
     return Finish("DeleteRaw", results, n, errors);
 }
 
@@ -618,13 +631,17 @@ HRESULT HistorianServer::DeleteAtTime(DWORD n, OPCHANDLE* handles, FILETIME* tim
     journal_->Write("DeleteAtTime handles=" + ListText(handles, n));
     std::lock_guard<std::mutex> guard(lock_);
     auto* results = tools::CoTaskArray<HRESULT>(n);
+    std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
         auto& h = item.history;
-        const std::size_t k = LowerBound(h, ToTicks(times[j]));
-        if (k >= h.size() || h[k].time != ToTicks(times[j])) return kNoDataExists;
+        const Ticks t = ToTicks(times[j]);
+        const std::size_t k = LowerBound(h, t);
+        if (k >= h.size() || h[k].time != t) return kNoDataExists;
         h.erase(h.begin() + static_cast<std::ptrdiff_t>(k));
+        records.push_back(DeletionRecord(item.id, t, t + 1));
         return S_OK;
     });
+    KeepRecords(records);
     return Finish("DeleteAtTime", results, n, errors);
 }
 

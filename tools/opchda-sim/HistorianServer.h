@@ -1,6 +1,7 @@
 #pragma once
 // The simulated OPC HDA server: IOPCHDA_Server, IOPCHDA_SyncRead and IOPCHDA_SyncUpdate over
-// the history of a data file. Writes live as long as the server process.
+// the history of a data file. What clients write and delete is also appended to the writes
+// file, which later activations replay.
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,7 +19,7 @@ class HistorianServer : public IOPCHDA_Server,
                         public IOPCHDA_SyncUpdate,
                         public tools::ComObjectBase {
 public:
-    HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal);
+    HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal, Journal writes);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     KESTI_COM_REFCOUNT
@@ -85,6 +86,8 @@ private:
     void ForEachItem(DWORD count, const OPCHANDLE* handles, Out* out, HRESULT* results, PerItem perItem);
     HRESULT Edit(const char* call, EditKind kind, DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values,
                  DWORD* qualities, HRESULT** errors);
+    // Appends what one call changed to the writes file, in one write.
+    void KeepRecords(const std::vector<std::string>& records) const;
     HRESULT ResolveTime(OPCHDA_TIME* time, bool& given, Ticks& ticks) const;
     // Hands an error array over, or, when the data file asks so, S_FALSE without one.
     HRESULT Finish(const char* call, HRESULT* errorArray, DWORD count, HRESULT** errors) const;
@@ -94,6 +97,7 @@ private:
 
     std::shared_ptr<SimData> data_;
     std::shared_ptr<const Journal> journal_;
+    const Journal writes_;
     std::mutex lock_;
     std::map<std::string, unsigned> callCounts_; // under lock_
     std::map<OPCHANDLE, OPCHANDLE> clientOfHandle_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -360,6 +361,135 @@ private:
     const std::string& file_;
 };
 
+// The JSON of a value, the reverse of ValueOf; a type the data file cannot give is kept as its
+// text (VT_BSTR).
+json JsonOfScalar(const VARIANT& v) {
+    switch (V_VT(&v)) {
+    case VT_EMPTY: return nullptr;
+    case VT_R4: return V_R4(&v);
+    case VT_R8: return V_R8(&v);
+    case VT_DATE: return V_DATE(&v);
+    case VT_I1: return V_I1(&v);
+    case VT_I2: return V_I2(&v);
+    case VT_I4: return V_I4(&v);
+    case VT_I8: return V_I8(&v);
+    case VT_UI1: return V_UI1(&v);
+    case VT_UI2: return V_UI2(&v);
+    case VT_UI4: return V_UI4(&v);
+    case VT_UI8: return V_UI8(&v);
+    case VT_BOOL: return V_BOOL(&v) != VARIANT_FALSE;
+    case VT_BSTR: return Narrow(V_BSTR(&v) != nullptr ? V_BSTR(&v) : L"");
+    case VT_DECIMAL: {
+        double number = 0;
+        VarR8FromDec(const_cast<DECIMAL*>(&V_DECIMAL(&v)), &number);
+        return number;
+    }
+    default: {
+        platform::UniqueVariant text;
+        if (FAILED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&v), LOCALE_INVARIANT, 0, VT_BSTR))) return nullptr;
+        return Narrow(V_BSTR(text.Get()));
+    }
+    }
+}
+
+VARTYPE StoredType(VARTYPE type) {
+    if (type & VT_ARRAY) return type;
+    for (const auto& [name, known] : TypeNames())
+        if (known == type) return type;
+    return VT_BSTR;
+}
+
+std::string TypeName(VARTYPE type) {
+    for (const auto& [name, known] : TypeNames())
+        if (known == type) return name;
+    return "VT_BSTR";
+}
+
+json JsonOfArray(const VARIANT& v, LONG& lowerBound) {
+    json elements = json::array();
+    SAFEARRAY* array = V_ARRAY(&v);
+    LONG upper = -1;
+    lowerBound = 0;
+    if (array == nullptr || SafeArrayGetDim(array) != 1 || FAILED(SafeArrayGetLBound(array, 1, &lowerBound)) ||
+        FAILED(SafeArrayGetUBound(array, 1, &upper)))
+        return elements;
+    const VARTYPE elementType = V_VT(&v) & ~VT_ARRAY;
+    for (LONG i = lowerBound; i <= upper; ++i) {
+        platform::UniqueVariant element;
+        if (elementType == VT_VARIANT) {
+            SafeArrayGetElement(array, &i, element.Get());
+        } else {
+            V_VT(element.Get()) = elementType;
+            if (elementType == VT_R4) SafeArrayGetElement(array, &i, &V_R4(element.Get()));
+            else SafeArrayGetElement(array, &i, &V_R8(element.Get()));
+        }
+        elements.push_back(JsonOfScalar(*element.Get()));
+    }
+    return elements;
+}
+
+// One line of the writes file: {"id", "ticks" (100 ns since 1601, exact), "time" (for the
+// reader), then "quality", "type" and "value", or "deleteTo" for a deletion of [ticks, deleteTo)}.
+json RecordHead(const std::wstring& itemId, Ticks ticks) {
+    json line;
+    line["id"] = Narrow(itemId);
+    line["ticks"] = ticks;
+    const FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
+    SYSTEMTIME st{};
+    FileTimeToSystemTime(&ft, &st);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond, st.wMilliseconds);
+    line["time"] = text;
+    return line;
+}
+
+// Replays the lines of the writes file over the loaded history, in the order they were written.
+// A line of an item the data file no longer has is passed over (it applies again once the item
+// is back); a line that cannot be read fails the load, naming its line.
+void ApplyWrites(SimData& data, const std::wstring& writesFile) {
+    std::ifstream in(writesFile.c_str(), std::ios::binary);
+    if (!in) return;
+    const std::string file = Narrow(writesFile);
+    std::size_t number = 0;
+    for (std::string text; std::getline(in, text);) {
+        ++number;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (text.empty()) continue;
+        const Place place(file, "line " + std::to_string(number));
+        json line;
+        try {
+            line = json::parse(text);
+        } catch (const json::parse_error&) {
+            place.Fail("not a JSON object");
+        }
+        if (!line.is_object() || !line.contains("id") || !line.contains("ticks") || !line["ticks"].is_number_integer())
+            place.Fail("expected an object with \"id\" and \"ticks\"");
+        const auto found = data.itemById.find(Wide(Text(line["id"], place / "id")));
+        if (found == data.itemById.end()) continue;
+        std::vector<Sample>& history = data.items[found->second].history;
+        const Ticks ticks = line["ticks"].get<Ticks>();
+        const auto at = [&](Ticks t) {
+            return std::lower_bound(history.begin(), history.end(), t, [](const Sample& s, Ticks v) { return s.time < v; });
+        };
+        if (const json* to = Member(line, "deleteTo")) {
+            if (!to->is_number_integer()) (place / "deleteTo").Fail("expected a number of ticks");
+            history.erase(at(ticks), at(to->get<Ticks>()));
+            continue;
+        }
+        const json* type = Member(line, "type");
+        const json* quality = Member(line, "quality");
+        if (type == nullptr || quality == nullptr) place.Fail("a written value needs \"type\" and \"quality\"");
+        const json* value = Member(line, "value");
+        Sample sample{ticks, QualityValue(*quality, place / "quality"),
+                      ValueOf(TypeValue(*type, place / "type"), value != nullptr ? *value : json(),
+                              static_cast<LONG>(line.value("lowerBound", 0)), place / "value")};
+        const auto position = at(ticks);
+        if (position != history.end() && position->time == ticks) *position = std::move(sample);
+        else history.insert(position, std::move(sample));
+    }
+}
+
 // "line 3, column 7" of a byte offset.
 std::string LineAndColumn(const std::string& text, std::size_t offset) {
     std::size_t line = 1, column = 1;
@@ -372,7 +502,28 @@ std::string LineAndColumn(const std::string& text, std::size_t offset) {
 
 } // namespace
 
-std::unique_ptr<SimData> LoadSimData(const std::wstring& path) {
+std::string WrittenValueRecord(const std::wstring& itemId, const Sample& written) {
+    json line = RecordHead(itemId, written.time);
+    line["quality"] = written.quality;
+    const VARIANT& value = *written.value.Get();
+    line["type"] = TypeName(StoredType(V_VT(&value)));
+    if (V_VT(&value) & VT_ARRAY) {
+        LONG lowerBound = 0;
+        line["value"] = JsonOfArray(value, lowerBound);
+        if (lowerBound != 0) line["lowerBound"] = lowerBound;
+    } else {
+        line["value"] = JsonOfScalar(value);
+    }
+    return line.dump();
+}
+
+std::string DeletionRecord(const std::wstring& itemId, Ticks from, Ticks to) {
+    json line = RecordHead(itemId, from);
+    line["deleteTo"] = to;
+    return line.dump();
+}
+
+std::unique_ptr<SimData> LoadSimData(const std::wstring& path, const std::wstring& writesFile) {
     const std::string file = Narrow(path);
     std::ifstream in(path.c_str(), std::ios::binary);
     if (!in) throw DataFileError(file + ": cannot be opened");
@@ -402,6 +553,13 @@ std::unique_ptr<SimData> LoadSimData(const std::wstring& path) {
             if (!child->linkTarget.empty() && !data->branchById.count(child->linkTarget))
                 throw DataFileError(file + ": the link \"" + Narrow(child->linkTarget) + "\" leads to no branch");
             pending.push_back(child.get());
+        }
+    }
+    if (!writesFile.empty()) {
+        try {
+            ApplyWrites(*data, writesFile);
+        } catch (const json::exception& e) {
+            throw DataFileError(Narrow(writesFile) + ": " + e.what());
         }
     }
     return data;

@@ -108,6 +108,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-std::unique_ptr<SimData> LoadSimData(const std::wstring& path);
+// Loads a data file, then replays over it what clients wrote before (`writesFile`, when given
+// and present; see WrittenValueRecord).
+std::unique_ptr<SimData> LoadSimData(const std::wstring& path, const std::wstring& writesFile = L"");
+
+// The lines of the writes file, one JSON object each: a value a client wrote to the item, and
+// a deletion of the item's values from `from` up to (not including) `to`.
+std::string WrittenValueRecord(const std::wstring& itemId, const Sample& written);
+std::string DeletionRecord(const std::wstring& itemId, Ticks from, Ticks to);
 
 } // namespace kesti::sim

@@ -1,7 +1,8 @@
 #pragma once
 // Where a simulation server process finds its data file and writes its journal: the values
 // "DataFile" and "Journal" under HKEY_CURRENT_USER\Software\Norvane\OpcHdaSim, else
-// opchda-sim.json beside the program and "<data file>.journal".
+// opchda-sim.json beside the program and "<data file>.journal". What clients write is kept in
+// "<data file>.writes", so the data file itself is never changed.
 #include <string>
 
 #include <windows.h>
@@ -31,5 +32,7 @@ inline std::wstring JournalPath() {
     std::wstring path = ReadSetting(L"Journal");
     return path.empty() ? DataFilePath() + L".journal" : path;
 }
+
+inline std::wstring WritesPath() { return DataFilePath() + L".writes"; }
 
 } // namespace kesti::sim

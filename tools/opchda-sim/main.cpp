@@ -1,15 +1,17 @@
 // opchda-sim: an out-of-process OPC HDA 1.20 server over a JSON data file, for tests, demos
 // and reproducing a customer's server.
 //
-//   opchda-sim --register      register the server classes (LocalServer32, ProgIDs, categories)
-//   opchda-sim --unregister    remove them again
+//   opchda-sim /RegServer      register the server classes (LocalServer32, ProgIDs, categories)
+//   opchda-sim /UnregServer    remove them again (--register and --unregister do the same)
 //   opchda-sim --check FILE    load a data file and report the first problem in it
+//   opchda-sim --reset         forget what clients wrote (the writes file beside the data file)
 //   opchda-sim -Embedding      what COM starts: serve one client, then end
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "ComRegistration.h"
+#include "CommandSwitch.h"
 #include "ComServerHost.h"
 #include "platform/ComApartment.h"
 #include "HistorianServer.h"
@@ -39,14 +41,14 @@ HRESULT CreateServer(REFIID riid, void** object) {
     auto journal = std::make_shared<sim::Journal>(sim::JournalPath());
     std::shared_ptr<sim::SimData> data;
     try {
-        data = sim::LoadSimData(sim::DataFilePath());
+        data = sim::LoadSimData(sim::DataFilePath(), sim::WritesPath());
     } catch (const sim::DataFileError& e) {
         journal->Write(std::string("DataFileError ") + e.what());
         tools::ServerLifetime::Instance().RequestShutdown();
         return E_FAIL;
     }
     journal->Write("Activate pid=" + std::to_string(GetCurrentProcessId()));
-    auto* server = new sim::HistorianServer(std::move(data), journal);
+    auto* server = new sim::HistorianServer(std::move(data), journal, sim::Journal(sim::WritesPath()));
     const HRESULT result = server->QueryInterface(riid, object);
     server->Release();
     return result;
@@ -81,21 +83,32 @@ int Check(const wchar_t* file) {
     }
 }
 
+int Reset() {
+    const std::wstring writes = sim::WritesPath();
+    if (!DeleteFileW(writes.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        std::fprintf(stderr, "opchda-sim: %s could not be deleted (error %lu)\n", sim::Utf8(writes).c_str(), GetLastError());
+        return 1;
+    }
+    std::printf("forgot the values written over %s\n", sim::Utf8(sim::DataFilePath()).c_str());
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"--register") {
+    if (tools::IsSwitch(command, L"RegServer") || tools::IsSwitch(command, L"register")) {
         for (const auto& c : Classes())
             if (!tools::RegisterLocalServer(c, tools::ThisExecutable())) return 1;
         return 0;
     }
-    if (command == L"--unregister") {
+    if (tools::IsSwitch(command, L"UnregServer") || tools::IsSwitch(command, L"unregister")) {
         for (const auto& c : Classes()) tools::UnregisterLocalServer(c);
         return 0;
     }
-    if (command == L"--check" && argc > 2) return Check(argv[2]);
-    if (command == L"-Embedding" || command == L"/Embedding" || command.empty()) return Serve();
-    std::fprintf(stderr, "usage: opchda-sim [--register | --unregister | --check FILE | -Embedding]\n");
+    if (tools::IsSwitch(command, L"check") && argc > 2) return Check(argv[2]);
+    if (tools::IsSwitch(command, L"reset")) return Reset();
+    if (tools::IsSwitch(command, L"Embedding") || command.empty()) return Serve();
+    std::fprintf(stderr, "usage: opchda-sim [/RegServer | /UnregServer | --check FILE | --reset | -Embedding]\n");
     return 2;
 }
