@@ -69,7 +69,8 @@ public:
         std::string program(path);
         program = program.substr(0, program.find_last_of("\\/") + 1) + "opchda-sim.exe";
         std::string command = "\"" + program + "\" " + arguments;
-        STARTUPINFOA startup{sizeof startup};
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
         if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
             return static_cast<DWORD>(-1);

@@ -1,63 +1,36 @@
 // kesti-host: a command-line host program for OpcHDAKesti.dll. It loads the DLL by path, as a
-// real host does, and drives it through its exports.
-//
-//   kesti-host [--dll PATH] identity
-//   kesti-host [--dll PATH] configure URL NODE [NODE ...]   writes the plug-in's configuration
-//                                                          (NODE: item id, or "OPC" for all)
-//   kesti-host [--dll PATH] configure-ui                    the plug-in's configuration dialogs
-//   kesti-host [--dll PATH] tree                            prints the node and tag tree
-//   kesti-host [--dll PATH] current TAG [TAG ...]           current values as CSV
-//   kesti-host [--dll PATH] history START STEP ROWS TAG...  rows as CSV (START: seconds since 1970
-//                                                          or yyyy-mm-ddThh:mm:ss UTC; STEP: seconds)
-//   kesti-host [--dll PATH] write START STEP TAG...         writes CSV rows read from standard input
-//
-// A TAG is the tag's name, or NODE/NAME when names repeat.
+// real host does, and drives it through its exports. `kesti-host --help` tells how.
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <iomanip>
 #include <iostream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include <windows.h>
 #include <shlobj.h>
 
-#include "common/KestiLibrary.h"
+#include "Arguments.h"
+#include "HostConnection.h"
+#include "PluginLog.h"
 
-using kesti::host::KestiLibrary;
+using namespace kesti::host;
 
 namespace {
 
-std::string TakeString(const KestiLibrary& dll, StringHandle string) {
-    uint32_t length = 0;
-    dll.kesti2_stringCopy(string, nullptr, &length);
-    std::string text(length, '\0');
-    if (length > 0) dll.kesti2_stringCopy(string, &text[0], &length);
-    dll.kesti2_stringFree(string);
-    return text;
-}
+using Arguments = std::vector<std::string>;
 
-std::string CsvCell(const KestiLibrary& dll, VectorHandle vector, uint32_t index) {
-    uint32_t type = 0;
-    dll.kesti2_vectorGetType(vector, index, &type);
-    if (type == KestiValueFloat) {
-        float value = 0;
-        dll.kesti2_vectorGetFloat(vector, index, &value);
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.7g", value);
-        return buffer;
-    }
-    if (type == KestiValueString) {
-        StringHandle text = nullptr;
-        dll.kesti2_vectorGetString(vector, index, &text);
-        std::string quoted = "\"";
-        for (char c : TakeString(dll, text)) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return quoted + "\"";
-    }
-    return "";
-}
+// Exit codes: the plug-in's own results 1 and 2, then the host's.
+constexpr int kExitDone = 0;
+constexpr int kExitCommandLine = 3;
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    std::size_t minimumArguments;
+    int (*run)(const KestiLibrary& dll, const Arguments& args);
+};
 
 std::string XmlEscaped(const std::string& text) {
     std::string out;
@@ -73,94 +46,7 @@ std::string XmlEscaped(const std::string& text) {
     return out;
 }
 
-int Configure(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        std::fprintf(stderr, "kesti-host: configure URL NODE [NODE ...]\n");
-        return 2;
-    }
-    char common[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
-    const std::string folder = std::string(common) + "\\Norvane\\Kesti";
-    SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
-    std::ofstream file(folder + "\\OPCHDAConfiguration.xml", std::ios::binary);
-    file << "<?xml version=\"1.0\"?>\n<settings>\n\t<setting key=\"URL\" value=\"" << XmlEscaped(args[0]) << "\" />\n\t<nodes>\n";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const bool all = args[i] == "OPC";
-        file << "\t\t<setting key=\"Node_" << i - 1 << "_0\" value=\"" << XmlEscaped(args[i]) << "\" />\n"
-             << "\t\t<setting key=\"Node_" << i - 1 << "_1\" value=\"" << (all ? "" : XmlEscaped(args[i])) << "\" />\n";
-    }
-    file << "\t</nodes>\n</settings>\n";
-    std::printf("configured %s with %zu node(s) in %s\n", args[0].c_str(), args.size() - 1, folder.c_str());
-    return file ? 0 : 1;
-}
-
-// An open connection and the tags of its tree by name and by NODE/NAME.
-class Connection {
-public:
-    explicit Connection(const KestiLibrary& dll) : dll_(dll) {
-        int host = 0;
-        if (dll_.kesti2_connectionOpen(&host, &handle_) != ResultOk)
-            throw std::runtime_error("the connection could not be opened (see the plug-in's log)");
-        NodeHandle top = nullptr;
-        dll_.kesti2_connectionGetNode(handle_, 0, &top);
-        Walk(top, "");
-    }
-    ~Connection() { dll_.kesti2_connectionClose(handle_); }
-
-    ConnectionHandle Handle() const { return handle_; }
-    const std::string& Tree() const { return tree_; }
-    std::vector<TagHandle> Find(const std::vector<std::string>& names) const {
-        std::vector<TagHandle> tags;
-        for (const std::string& name : names) {
-            const auto found = tags_.find(name);
-            if (found == tags_.end()) throw std::runtime_error("no tag " + name);
-            tags.push_back(found->second);
-        }
-        return tags;
-    }
-
-private:
-    void Walk(NodeHandle node, const std::string& indent) {
-        StringHandle nameHandle = nullptr;
-        dll_.kesti2_nodeGetName(node, &nameHandle);
-        const std::string name = TakeString(dll_, nameHandle);
-        tree_ += indent + "[" + name + "]\n";
-        uint32_t count = 0;
-        dll_.kesti2_nodeGetNumTags(node, &count);
-        for (uint32_t i = 0; i < count; ++i) {
-            TagHandle tag = nullptr;
-            dll_.kesti2_nodeGetTag(node, i, &tag);
-            StringHandle tagName = nullptr;
-            dll_.kesti2_tagGetName(tag, &tagName);
-            const std::string tagText = TakeString(dll_, tagName);
-            tree_ += indent + "  " + tagText + "\n";
-            tags_.emplace(tagText, tag);
-            tags_[name + "/" + tagText] = tag;
-        }
-        dll_.kesti2_nodeGetNumNodes(node, &count);
-        for (uint32_t i = 0; i < count; ++i) {
-            NodeHandle child = nullptr;
-            dll_.kesti2_nodeGetNode(node, i, &child);
-            Walk(child, indent + "  ");
-        }
-    }
-
-    const KestiLibrary& dll_;
-    ConnectionHandle handle_ = nullptr;
-    std::string tree_;
-    std::map<std::string, TagHandle> tags_;
-};
-
-long ParseTime(const std::string& text) {
-    if (text.find('-') == std::string::npos) return std::stol(text);
-    std::tm t = {};
-    std::istringstream in(text);
-    in >> std::get_time(&t, "%Y-%m-%dT%H:%M:%S");
-    if (in.fail()) throw std::runtime_error("not a time: " + text);
-    return static_cast<long>(_mkgmtime(&t));
-}
-
-std::string TimeText(long seconds) {
+std::string TimeText(int32_t seconds) {
     const std::time_t t = seconds;
     std::tm utc = {};
     gmtime_s(&utc, &t);
@@ -169,132 +55,253 @@ std::string TimeText(long seconds) {
     return text;
 }
 
-void PrintHeader(const std::vector<std::string>& names, bool withTime) {
+void PrintHeader(const Arguments& names, bool withTime) {
     std::string line = withTime ? "time" : "";
     for (std::size_t i = 0; i < names.size(); ++i) line += (withTime || i ? "," : "") + names[i];
     std::printf("%s\n", line.c_str());
 }
 
-int Current(const KestiLibrary& dll, const std::vector<std::string>& names) {
-    Connection connection(dll);
+int Identity(const KestiLibrary& dll, const Arguments&) {
+    StringHandle identity = nullptr;
+    Check(dll.kesti2_getIdentity(&identity), "asking for the identity");
+    std::printf("%s\n", TakeString(dll, identity).c_str());
+    return kExitDone;
+}
+
+int Configure(const KestiLibrary&, const Arguments& args) {
+    char common[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
+    const std::string folder = std::string(common) + "\\Norvane\\Kesti";
+    SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+    const std::string path = folder + "\\OPCHDAConfiguration.xml";
+    std::ofstream file(path, std::ios::binary);
+    file << "<?xml version=\"1.0\"?>\n<settings>\n\t<setting key=\"URL\" value=\"" << XmlEscaped(args[0]) << "\" />\n\t<nodes>\n";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const bool all = args[i] == "OPC";
+        file << "\t\t<setting key=\"Node_" << i - 1 << "_0\" value=\"" << XmlEscaped(args[i]) << "\" />\n"
+             << "\t\t<setting key=\"Node_" << i - 1 << "_1\" value=\"" << (all ? "" : XmlEscaped(args[i])) << "\" />\n";
+    }
+    file << "\t</nodes>\n</settings>\n";
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "kesti-host: the configuration file %s could not be written\n", path.c_str());
+        return ResultFailed;
+    }
+    std::printf("configured %s with %zu node(s) in %s\n", args[0].c_str(), args.size() - 1, path.c_str());
+    return kExitDone;
+}
+
+int ConfigureUi(const KestiLibrary& dll, const Arguments&) {
+    int host = 0;
+    StringHandle out = nullptr;
+    Check(dll.kesti2_updateConfiguration(&host, &out), "opening the configuration dialogs");
+    TakeString(dll, out);
+    std::printf("the configuration dialogs have closed\n");
+    return kExitDone;
+}
+
+int Tree(const KestiLibrary& dll, const Arguments&) {
+    std::printf("%s", HostConnection(dll).Tree().c_str());
+    return kExitDone;
+}
+
+int Current(const KestiLibrary& dll, const Arguments& names) {
+    HostConnection connection(dll);
     const auto tags = connection.Find(names);
     VectorHandle row = nullptr;
-    if (dll.kesti2_connectionReadCurrentData(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()), &row) != ResultOk)
-        throw std::runtime_error("the read failed (see the plug-in's log)");
+    Check(dll.kesti2_connectionReadCurrentData(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()), &row),
+          "the read of current values");
     PrintHeader(names, false);
     std::string line;
     for (uint32_t i = 0; i < tags.size(); ++i) line += (i ? "," : "") + CsvCell(dll, row, i);
     std::printf("%s\n", line.c_str());
     dll.kesti2_vectorFree(row);
-    return 0;
+    return kExitDone;
 }
 
-int History(const KestiLibrary& dll, const std::vector<std::string>& args) {
-    if (args.size() < 4) throw std::runtime_error("history START STEP ROWS TAG...");
-    const long start = ParseTime(args[0]);
-    const long step = std::stol(args[1]);
-    const auto rows = static_cast<uint32_t>(std::stoul(args[2]));
-    const std::vector<std::string> names(args.begin() + 3, args.end());
-    Connection connection(dll);
+int History(const KestiLibrary& dll, const Arguments& args) {
+    const int32_t start = ParseTime("START", args[0]);
+    const int32_t step = ParseWhole("STEP", args[1]);
+    const uint32_t rows = ParseCount("ROWS", args[2]);
+    const Arguments names(args.begin() + 3, args.end());
+    HostConnection connection(dll);
     const auto tags = connection.Find(names);
     std::vector<VectorHandle> out(rows);
-    if (dll.kesti2_connectionReadHistoricalDataEx(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()),
-                                                  start, step, rows, out.data()) != ResultOk)
-        throw std::runtime_error("the read failed (see the plug-in's log)");
+    Check(dll.kesti2_connectionReadHistoricalDataEx(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()),
+                                                    start, step, rows, out.data()),
+          "the read of history");
     PrintHeader(names, true);
     for (uint32_t r = 0; r < rows; ++r) {
-        std::string line = TimeText(start + static_cast<long>(r) * step);
+        std::string line = TimeText(start + static_cast<int32_t>(r) * step);
         for (uint32_t i = 0; i < tags.size(); ++i) line += "," + CsvCell(dll, out[r], i);
         std::printf("%s\n", line.c_str());
         dll.kesti2_vectorFree(out[r]);
     }
-    return 0;
+    return kExitDone;
 }
 
-int Write(const KestiLibrary& dll, const std::vector<std::string>& args) {
-    if (args.size() < 3) throw std::runtime_error("write START STEP TAG... < rows.csv");
-    const long start = ParseTime(args[0]);
-    const long step = std::stol(args[1]);
-    const std::vector<std::string> names(args.begin() + 2, args.end());
-    Connection connection(dll);
-    const auto tags = connection.Find(names);
-    std::vector<VectorHandle> rows;
-    for (std::string line; std::getline(std::cin, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        VectorHandle row = nullptr;
-        dll.kesti2_vectorCreate(static_cast<uint32_t>(tags.size()), &row);
-        std::istringstream cells(line);
-        std::string cell;
-        for (uint32_t i = 0; i < tags.size() && std::getline(cells, cell, ','); ++i) {
-            if (cell.empty()) continue;
-            char* end = nullptr;
-            const float value = std::strtof(cell.c_str(), &end);
-            if (end != cell.c_str() && *end == '\0') dll.kesti2_vectorSetFloat(row, i, value);
-            else dll.kesti2_vectorSetString(row, i, cell.c_str());
-        }
-        rows.push_back(row);
+// One row to write: a quoted cell is text, an unquoted one a number if it reads whole as one,
+// an empty one is left out.
+VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t lineNumber, uint32_t tagCount) {
+    std::vector<bool> quoted;
+    const auto cells = SplitCsvLine(line, &quoted);
+    if (cells.size() > tagCount)
+        throw UsageError("line " + std::to_string(lineNumber) + " of the rows has " + std::to_string(cells.size()) +
+                         " cells: expected at most one per TAG (" + std::to_string(tagCount) + ")");
+    VectorHandle row = nullptr;
+    dll.kesti2_vectorCreate(tagCount, &row);
+    for (uint32_t i = 0; i < cells.size(); ++i) {
+        if (cells[i].empty() && !quoted[i]) continue;
+        char* end = nullptr;
+        const float value = std::strtof(cells[i].c_str(), &end);
+        if (!quoted[i] && end != cells[i].c_str() && *end == '\0') dll.kesti2_vectorSetFloat(row, i, value);
+        else dll.kesti2_vectorSetString(row, i, cells[i].c_str());
     }
-    KestiResult result = ResultOk;
-    if (!rows.empty())
-        result = dll.kesti2_connectionWriteHistoricalDataEx(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()),
-                                                            start, step, static_cast<uint32_t>(rows.size()), rows.data());
-    for (VectorHandle row : rows) dll.kesti2_vectorFree(row);
-    std::printf("wrote %zu row(s): result %u\n", rows.size(), result);
-    return result == ResultOk ? 0 : 1;
+    return row;
 }
 
-std::wstring Widen(const char* text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+int Write(const KestiLibrary& dll, const Arguments& args) {
+    const int32_t start = ParseTime("START", args[0]);
+    const int32_t step = ParseWhole("STEP", args[1]);
+    const Arguments names(args.begin() + 2, args.end());
+    HostConnection connection(dll);
+    const auto tags = connection.Find(names);
+    struct Rows {
+        const KestiLibrary& dll;
+        std::vector<VectorHandle> handles;
+        ~Rows() {
+            for (VectorHandle row : handles) dll.kesti2_vectorFree(row);
+        }
+    } rows{dll, {}};
+    std::size_t lineNumber = 0;
+    for (std::string line; std::getline(std::cin, line);) {
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) rows.handles.push_back(RowOf(dll, line, lineNumber, static_cast<uint32_t>(tags.size())));
+    }
+    if (!rows.handles.empty())
+        Check(dll.kesti2_connectionWriteHistoricalDataEx(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()),
+                                                         start, step, static_cast<uint32_t>(rows.handles.size()),
+                                                         rows.handles.data()),
+              "the write");
+    std::printf("wrote %zu row(s)\n", rows.handles.size());
+    return kExitDone;
+}
+
+const Command kCommands[] = {
+    {"identity", "", "prints the plug-in's identity text", 0, Identity},
+    {"configure", "URL NODE [NODE ...]",
+     "writes the plug-in's configuration file: the server's URL and the nodes to browse\n"
+     "      (NODE: a branch's item id, or OPC for the whole server)",
+     2, Configure},
+    {"configure-ui", "", "opens the plug-in's configuration dialogs, as a host's configuration command does", 0, ConfigureUi},
+    {"tree", "", "prints the tree of nodes and tags", 0, Tree},
+    {"current", "TAG [TAG ...]", "prints the current values as CSV", 1, Current},
+    {"history", "START STEP ROWS TAG [TAG ...]", "prints ROWS rows, STEP seconds apart from START, as CSV", 4, History},
+    {"write", "START STEP TAG [TAG ...] < rows.csv",
+     "writes the rows read from standard input, STEP seconds apart from START: one CSV line\n"
+     "      per row, one cell per TAG, no time column; an empty cell is not written, a quoted\n"
+     "      cell is text",
+     3, Write},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: kesti-host [--dll PATH] COMMAND [ARGUMENT ...]\n"
+                 "       kesti-host --help | --version\n\n"
+                 "Loads OpcHDAKesti.dll (PATH, or the DLL beside this program or in the folder above it) and\n"
+                 "drives it through its exports, as a host program does.\n\ncommands:\n");
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %s%s%s\n      %s\n", c.name, *c.synopsis ? " " : "", c.synopsis, c.summary);
+    std::fprintf(out,
+                 "\nTAG: a tag's name, or NODE/NAME where names repeat. START: seconds since 1970 or\n"
+                 "yyyy-mm-ddThh:mm:ss (UTC). STEP: seconds.\n\n"
+                 "exit codes: 0 done; 1 a call of the plug-in failed (its log tells why); 2 the plug-in\n"
+                 "refused an argument; 3 the command line was not understood.\n");
+}
+
+void PrintCommandUsage(const Command& c) {
+    std::fprintf(stderr, "usage: kesti-host %s %s\n(kesti-host --help tells more)\n", c.name, c.synopsis);
+}
+
+// What the user learns from a failed call: the log and the Error record this run wrote.
+void ReportFailure(const CallFailed& failure, const PluginLog& log) {
+    std::fprintf(stderr, "kesti-host: %s\n", failure.what());
+    if (failure.Result() == ResultInvalidArgument)
+        std::fprintf(stderr, "the plug-in takes no negative time or step and at least one row, tag and value\n");
+    std::fprintf(stderr, "the plug-in's log: %s\n", PluginLog::Path().c_str());
+    const std::string record = log.LastErrorSinceStart();
+    if (!record.empty()) std::fprintf(stderr, "its last Error record:\n%s\n", record.c_str());
+}
+
+std::wstring Widen(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length > 0 ? length - 1 : 0), L'\0');
-    if (length > 1) MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    if (length > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
     return wide;
+}
+
+int RunCommand(const Command& command, const std::wstring& dllPath, const Arguments& args) {
+    const PluginLog log;
+    try {
+        KestiLibrary dll(dllPath);
+        Check(dll.kesti2_initialize(), "the plug-in's initialisation");
+        struct Uninitialize {
+            const KestiLibrary& dll;
+            ~Uninitialize() { dll.kesti2_uninitialize(); }
+        } uninitialize{dll};
+        return command.run(dll, args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "kesti-host: %s\n", e.what());
+        PrintCommandUsage(command);
+        return kExitCommandLine;
+    } catch (const CallFailed& failure) {
+        ReportFailure(failure, log);
+        return static_cast<int>(failure.Result());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kesti-host: %s\n", e.what());
+        return ResultFailed;
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::wstring dllPath = KestiLibrary::BesideThisProgram();
-    if (args.size() >= 2 && args[0] == "--dll") {
-        dllPath = Widen(args[1].c_str());
+    Arguments args(argv + 1, argv + argc);
+    std::wstring dllPath = KestiLibrary::NearThisProgram();
+    if (!args.empty() && args[0] == "--dll") {
+        if (args.size() < 2) {
+            std::fprintf(stderr, "kesti-host: --dll needs the DLL's PATH\n");
+            return kExitCommandLine;
+        }
+        dllPath = Widen(args[1]);
         args.erase(args.begin(), args.begin() + 2);
     }
-    const std::string command = args.empty() ? "identity" : args[0];
-    if (!args.empty()) args.erase(args.begin());
-    try {
-        KestiLibrary dll(dllPath);
-        dll.kesti2_initialize();
-        int status = 2;
-        if (command == "identity") {
-            StringHandle identity = nullptr;
-            dll.kesti2_getIdentity(&identity);
-            std::printf("%s\n", TakeString(dll, identity).c_str());
-            status = 0;
-        } else if (command == "configure") {
-            status = Configure(args);
-        } else if (command == "configure-ui") {
-            int host = 0;
-            StringHandle out = nullptr;
-            status = dll.kesti2_updateConfiguration(&host, &out);
-            if (status == ResultOk) TakeString(dll, out);
-            std::printf("the configuration dialogs have closed (result %d)\n", status);
-        } else if (command == "tree") {
-            std::printf("%s", Connection(dll).Tree().c_str());
-            status = 0;
-        } else if (command == "current") {
-            status = Current(dll, args);
-        } else if (command == "history") {
-            status = History(dll, args);
-        } else if (command == "write") {
-            status = Write(dll, args);
-        } else {
-            std::fprintf(stderr, "kesti-host: unknown command %s\n", command.c_str());
-        }
-        dll.kesti2_uninitialize();
-        return status;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kesti-host: %s\n", e.what());
-        return 1;
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "/?")) {
+        PrintUsage(stdout);
+        return kExitDone;
     }
+    if (!args.empty() && args[0] == "--version") {
+        std::printf("kesti-host %s\n", KESTI_VERSION_TEXT);
+        return kExitDone;
+    }
+    if (args.empty()) {
+        std::fprintf(stderr, "kesti-host: no command given\n");
+        PrintUsage(stderr);
+        return kExitCommandLine;
+    }
+    const std::string name = args[0];
+    args.erase(args.begin());
+    for (const Command& command : kCommands) {
+        if (name != command.name) continue;
+        if (args.size() < command.minimumArguments) {
+            std::fprintf(stderr, "kesti-host: %s needs %s\n", command.name, command.synopsis);
+            PrintCommandUsage(command);
+            return kExitCommandLine;
+        }
+        return RunCommand(command, dllPath, args);
+    }
+    std::fprintf(stderr, "kesti-host: unknown command \"%s\"\n", name.c_str());
+    PrintUsage(stderr);
+    return kExitCommandLine;
 }
