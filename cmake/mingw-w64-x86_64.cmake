@@ -8,6 +8,7 @@ set(triple x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER   ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER  ${triple}-windres)
+set(CMAKE_OBJCOPY      ${triple}-objcopy CACHE FILEPATH "objcopy of the target's binutils")
 set(KESTI_WIDL         ${triple}-widl CACHE STRING "IDL compiler")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})

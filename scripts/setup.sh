@@ -92,15 +92,12 @@ no_crash_debugger() {
     >/dev/null 2>&1
 }
 
+# The build tree of the "mingw" preset (CMakePresets.json): a release build whose debug
+# information sits beside each binary. A tree of another build type is configured anew.
 configure_build() {
-  if [[ ! -f $KESTI_BUILD/build.ninja ]]; then
-    cmake -S "$root" -B "$KESTI_BUILD" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_PREFIX_PATH="$KESTI_TARGET_PREFIX" \
-      -DKESTI_BOOST_INCLUDE="$KESTI_DEPS/boost-include" \
-      -DKESTI_JSON_INCLUDE="$KESTI_DEPS/json-include" \
-      -DKESTI_WINE_RUN="$root/scripts/wine-run.sh" >/dev/null
+  if [[ ! -f $KESTI_BUILD/build.ninja ]] || ! grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' "$KESTI_BUILD/CMakeCache.txt"; then
+    rm -f "$KESTI_BUILD/CMakeCache.txt"
+    (cd "$root" && cmake --preset mingw >/dev/null)
   fi
 }
 

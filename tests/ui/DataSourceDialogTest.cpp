@@ -118,8 +118,7 @@ TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelect
     EXPECT_EQ(tip.substr(0, tip.find('\n')), "OpcHDAKesti Simulation HDA Server");
     EXPECT_NE(tip.find('\n'), std::string::npos) << "one line for Historical Data Access";
     RECT row{};
-    *reinterpret_cast<HTREEITEM*>(&row) = servers[0].item;
-    SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    TreeView_GetItemRect(tree_, servers[0].item, &row, TRUE);
     SendMessageW(tree_, WM_MOUSEMOVE, 0, MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2));
     HWND tipWindow = dialog_.ToolTip().Handle();
     ASSERT_NE(tipWindow, nullptr);
@@ -214,8 +213,7 @@ TEST_F(DataSourceDialogTest, ConfirmingChecksTheSelectionAndABranchlessServerSto
 // A person clicks the [+] of an item, as the tree tells its parent each time.
 void ClickExpandButton(HWND tree, HTREEITEM item) {
     RECT row{};
-    *reinterpret_cast<HTREEITEM*>(&row) = item;
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    TreeView_GetItemRect(tree, item, &row, TRUE);
     const int y = (row.top + row.bottom) / 2;
     for (int x = 0; x < row.left; ++x) {
         TVHITTESTINFO hit{};

@@ -80,8 +80,7 @@ protected:
     // A click with the pointer on the item's check box, as a person makes it.
     void ClickCheckBox(HTREEITEM item) {
         RECT text{};
-        *reinterpret_cast<HTREEITEM*>(&text) = item;
-        ASSERT_TRUE(SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)));
+        ASSERT_TRUE(TreeView_GetItemRect(tree_, item, &text, TRUE));
         // the check box lies left of the item's image and text
         POINT point{-1, (text.top + text.bottom) / 2};
         for (int x = 0; x < text.left && point.x < 0; ++x) {

@@ -86,8 +86,7 @@ bool DataSourcePicture(const std::string& folder) {
     const HTREEITEM server = TreeView_GetChild(tree, local);
     TreeView_SelectItem(tree, server);
     RECT row{};
-    *reinterpret_cast<HTREEITEM*>(&row) = server;
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    TreeView_GetItemRect(tree, server, &row, TRUE);
     POINT pointer{(row.left + row.right) / 2, (row.top + row.bottom) / 2};
     ClientToScreen(tree, &pointer);
     SetCursorPos(pointer.x - 1, pointer.y);
