@@ -24,6 +24,13 @@ for file in OpcHDAKesti.dll OpcHDAKesti.dll.debug README.md samples/OPCHDAConfig
   [[ -f $folder/$file ]] || fail "the package lacks $file"
 done
 
+# The shipped DLL carries no debug information; its debug link names the file beside it.
+objdump=x86_64-w64-mingw32-objdump
+if "$objdump" -h "$folder/OpcHDAKesti.dll" | grep ' \.debug_' >/dev/null; then fail "OpcHDAKesti.dll carries debug sections"; fi
+link=$("$objdump" -s -j .gnu_debuglink "$folder/OpcHDAKesti.dll" | sed -n 's/^ [0-9a-f]\{8,\} .\{35\}  //p' | tr -d '\n')
+[[ $link == OpcHDAKesti.dll.debug.* ]] || fail "OpcHDAKesti.dll has no debug link to OpcHDAKesti.dll.debug: $link"
+"$objdump" -h "$folder/OpcHDAKesti.dll.debug" | grep ' \.debug_info ' >/dev/null || fail "OpcHDAKesti.dll.debug holds no debug information"
+
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-crash-debugger' /f >/dev/null 2>&1
