@@ -5,7 +5,7 @@
 # It fails if anything of the build tree or of the project's prefix takes part.
 #   package-test.sh ZIP
 set -euo pipefail
-zip=${1:?the package zip}
+zip=$(realpath "${1:?the package zip}")
 work=$(mktemp -d "${TMPDIR:-/tmp}/kesti-package-test.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
@@ -73,5 +73,14 @@ history=$(host history "$start" 600 7 Plant.Boiler.Temperature Plant.Boiler.Pres
 grep -q '^Activate pid=' "$folder/tools/opchda-sim.json.journal" || fail "the unpacked simulation server kept no journal"
 run cmd.exe /c "$tools_w\\unregister-tools.cmd" >/dev/null || fail "unregister-tools.cmd failed"
 run reg query 'HKCR\CLSID\{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}' >/dev/null 2>&1 && fail "the server is still registered"
+
+# A machine whose OPC HDA interfaces another proxy/stub marshals keeps it, through both scripts.
+proxy_key='HKCR\Interface\{1F1217B0-DEE0-11d2-A5E5-000086339399}\ProxyStubClsid32'
+foreign='{0C0C0C0C-1111-2222-3333-444444444444}'
+run reg add "$proxy_key" /ve /d "$foreign" /f >/dev/null
+kept=$(run cmd.exe /c "$tools_w\\register-tools.cmd" | tr -d '\r') || fail "register-tools.cmd failed beside another proxy/stub"
+grep -q 'is kept' <<<"$kept" || fail "register-tools.cmd did not say it keeps the other proxy/stub: $kept"
+run cmd.exe /c "$tools_w\\unregister-tools.cmd" >/dev/null
+run reg query "$proxy_key" /ve | tr -d '\r' | grep -q "$foreign" || fail "the other proxy/stub was replaced or removed"
 echo "package test passed: $(basename "$zip")"
 printf '%s\n' "$tree" "$current" "$history"

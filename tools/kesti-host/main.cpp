@@ -216,8 +216,9 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "\nTAG: a tag's name, or NODE/NAME where names repeat. START: seconds since 1970 or\n"
                  "yyyy-mm-ddThh:mm:ss (UTC). STEP: seconds.\n\n"
-                 "exit codes: 0 done; 1 a call of the plug-in failed (its log tells why); 2 the plug-in\n"
-                 "refused an argument; 3 the command line was not understood.\n");
+                 "exit codes: 0 done; 1 failed (a call of the plug-in, whose log tells why, or loading\n"
+                 "the DLL or writing the configuration); 2 the plug-in refused an argument; 3 the\n"
+                 "command line was not understood.\n");
 }
 
 void PrintCommandUsage(const Command& c) {
