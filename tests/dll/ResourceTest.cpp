@@ -231,11 +231,14 @@ TEST_F(ResourceTest, TheVersionNamesTheProduct) {
     };
     EXPECT_EQ(text("ProductName"), "OpcHDAKesti");
     EXPECT_EQ(text("OriginalFilename"), "OpcHDAKesti.dll");
-    EXPECT_EQ(text("ProductVersion").rfind("2.0", 0), 0u) << text("ProductVersion");
+    // The version of the build (project VERSION in CMakeLists.txt), as the host also says it.
+    EXPECT_EQ(text("ProductVersion").rfind(KESTI_VERSION_TEXT, 0), 0u) << text("ProductVersion");
+    EXPECT_EQ(text("FileVersion").rfind(KESTI_VERSION_TEXT, 0), 0u) << text("FileVersion");
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), 2u);
+    EXPECT_EQ(HIWORD(fixed->dwFileVersionMS), static_cast<unsigned>(KESTI_VERSION_MAJOR));
+    EXPECT_EQ(LOWORD(fixed->dwFileVersionMS), static_cast<unsigned>(KESTI_VERSION_MINOR));
 }
 
 } // namespace
