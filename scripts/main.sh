@@ -29,8 +29,9 @@ bash "$root/scripts/register.sh"
 # The simulation server's own demonstration data file, not a test's.
 "$run" reg delete 'HKCU\Software\Norvane\OpcHdaSim' /f </dev/null >/dev/null 2>&1 || true
 
+# A command of the user's own keeps standard input (the rows of `write`).
+if [[ $# -gt 0 ]]; then "$run" "$KESTI_BUILD/bin/kesti-host.exe" "$@"; exit; fi
 host() { "$run" "$KESTI_BUILD/bin/kesti-host.exe" "$@" </dev/null; }
-if [[ $# -gt 0 ]]; then host "$@"; exit; fi
 host identity
 host configure "opchda://localhost/OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}" Plant.Boiler Plant.Line1
 echo "--- tree"
