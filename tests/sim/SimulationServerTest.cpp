@@ -328,6 +328,15 @@ TEST_F(SimulationTest, WritesAndDeletionsOutliveTheServerProcessUntilReset) {
     EXPECT_EQ(write(handles[1], "2024-02-01 00:00:00", text), S_FALSE); // inserted
     EXPECT_EQ(write(handles[2], "2024-01-01 00:00:00", big), S_FALSE);
     EXPECT_EQ(write(handles[3], "2024-01-01 00:05:00", vec), S_FALSE);
+    UniqueVariant integers; // a type the data file cannot give: kept as an array of variants
+    SAFEARRAYBOUND two{2, 0};
+    V_VT(integers.Get()) = VT_ARRAY | VT_I4;
+    V_ARRAY(integers.Get()) = SafeArrayCreate(VT_I4, 1, &two);
+    for (LONG i = 0; i < 2; ++i) {
+        LONG number = 30 + i;
+        SafeArrayPutElement(V_ARRAY(integers.Get()), &i, &number);
+    }
+    EXPECT_EQ(write(handles[3], "2024-01-01 00:06:00", integers), S_FALSE);
     FILETIME deep = At("2024-01-01 00:00:00");
     UniqueCoTaskMem<HRESULT> deleted;
     EXPECT_EQ(update->DeleteAtTime(1, &handles[4], &deep, deleted.Put()), S_OK);
@@ -355,7 +364,7 @@ TEST_F(SimulationTest, WritesAndDeletionsOutliveTheServerProcessUntilReset) {
         ASSERT_EQ(r.items[1].dwCount, 2u);
         EXPECT_EQ(std::wstring(V_BSTR(&r.items[1].pvDataValues[1])), L"n\u00e9u \"quoted\"");
         EXPECT_EQ(V_I8(&r.items[2].pvDataValues[0]), 9007199254740995LL) << "every digit survives";
-        ASSERT_EQ(r.items[3].dwCount, 2u);
+        ASSERT_EQ(r.items[3].dwCount, 3u);
         const VARIANT& written = r.items[3].pvDataValues[1];
         ASSERT_EQ(V_VT(&written), VT_ARRAY | VT_VARIANT);
         LONG lower = 0, upper = 0;
@@ -366,6 +375,13 @@ TEST_F(SimulationTest, WritesAndDeletionsOutliveTheServerProcessUntilReset) {
         UniqueVariant first;
         SafeArrayGetElement(V_ARRAY(&written), &lower, first.Get());
         EXPECT_EQ(V_R8(first.Get()), 4.5);
+        const VARIANT& numbers = r.items[3].pvDataValues[2];
+        ASSERT_EQ(V_VT(&numbers), VT_ARRAY | VT_VARIANT);
+        UniqueVariant second;
+        LONG one = 1;
+        SafeArrayGetElement(V_ARRAY(&numbers), &one, second.Get());
+        EXPECT_EQ(V_VT(second.Get()), VT_R8);
+        EXPECT_EQ(V_R8(second.Get()), 31.0);
         EXPECT_EQ(r.items[4].dwCount, 0u) << "the only value of Deep was deleted";
         ASSERT_GT(r.items[5].dwCount, 10u);
         EXPECT_EQ(CompareFileTime(&r.items[5].pftTimeStamps[10], &to.ftTime), 0) << "ten values of Many were deleted";

@@ -392,8 +392,11 @@ json JsonOfScalar(const VARIANT& v) {
     }
 }
 
+// The type a written value is kept as: its own where the data file can give it; an array of
+// other elements as an array of variants, other scalars as text.
 VARTYPE StoredType(VARTYPE type) {
-    if (type & VT_ARRAY) return type;
+    if (type & VT_ARRAY)
+        return type == (VT_ARRAY | VT_R4) || type == (VT_ARRAY | VT_R8) ? type : static_cast<VARTYPE>(VT_ARRAY | VT_VARIANT);
     for (const auto& [name, known] : TypeNames())
         if (known == type) return type;
     return VT_BSTR;
@@ -418,10 +421,12 @@ json JsonOfArray(const VARIANT& v, LONG& lowerBound) {
         platform::UniqueVariant element;
         if (elementType == VT_VARIANT) {
             SafeArrayGetElement(array, &i, element.Get());
-        } else {
+        } else if (elementType == VT_DECIMAL) {
+            SafeArrayGetElement(array, &i, &V_DECIMAL(element.Get())); // fills the whole VARIANT
+            V_VT(element.Get()) = VT_DECIMAL;
+        } else { // every other element lies where the union of the VARIANT starts
             V_VT(element.Get()) = elementType;
-            if (elementType == VT_R4) SafeArrayGetElement(array, &i, &V_R4(element.Get()));
-            else SafeArrayGetElement(array, &i, &V_R8(element.Get()));
+            SafeArrayGetElement(array, &i, &V_R8(element.Get()));
         }
         elements.push_back(JsonOfScalar(*element.Get()));
     }

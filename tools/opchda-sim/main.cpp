@@ -85,9 +85,12 @@ int Check(const wchar_t* file) {
 
 int Reset() {
     const std::wstring writes = sim::WritesPath();
-    if (!DeleteFileW(writes.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        std::fprintf(stderr, "opchda-sim: %s could not be deleted (error %lu)\n", sim::Utf8(writes).c_str(), GetLastError());
-        return 1;
+    if (!DeleteFileW(writes.c_str())) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            std::fprintf(stderr, "opchda-sim: %s could not be deleted (error %lu)\n", sim::Utf8(writes).c_str(), error);
+            return 1;
+        }
     }
     std::printf("forgot the values written over %s\n", sim::Utf8(sim::DataFilePath()).c_str());
     return 0;
