@@ -96,20 +96,8 @@ public:
 
     // The classes implementing the category; false when the list cannot tell.
     bool ClassesOf(CATID category, std::vector<GUID>& ids) const {
-        if (list2_) {
-            platform::ComPtr<IOPCEnumGUID> classes;
-            if (FAILED(list2_->EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
-                return false;
-            if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
-            ids = ReadClassIds(*classes.Get());
-            return true;
-        }
-        platform::ComPtr<IEnumGUID> classes;
-        if (FAILED(list1_->EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
-            return false;
-        if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
-        ids = ReadClassIds(*classes.Get());
-        return true;
+        return list2_ ? ClassesOf<IOPCEnumGUID>(*list2_.Get(), category, ids)
+                      : ClassesOf<IEnumGUID>(*list1_.Get(), category, ids);
     }
 
     ClassDetails Details(const CLSID& clsid, const std::string& braced) const {
@@ -129,6 +117,17 @@ public:
     }
 
 private:
+    // Both interfaces enumerate alike, each with an enumerator of its own type.
+    template <class Enumerator, class List>
+    bool ClassesOf(List& list, CATID category, std::vector<GUID>& ids) const {
+        platform::ComPtr<Enumerator> classes;
+        if (FAILED(list.EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
+            return false;
+        if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
+        ids = ReadClassIds(*classes.Get());
+        return true;
+    }
+
     std::string host_;
     DcomIdentity* identity_;
     platform::ComPtr<IOPCServerList2> list2_;

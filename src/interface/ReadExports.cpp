@@ -67,8 +67,7 @@ KestiResult KESTI_CALL kesti2_connectionReadBatchDataEx(ConnectionHandle connect
         return ResultInvalidArgument;
     return LoggingGuard("kesti2_connectionReadBatchDataEx", [&] {
         auto result = std::make_unique<ValueVector>(count);
-        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
-        for (const NodeRequest& request : requests)
+        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
             request.node->ReadBatchData(request.entries, batch, time);
         *values = ToHandle(result.release());
         return ResultOk;

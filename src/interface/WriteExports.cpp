@@ -51,8 +51,7 @@ KestiResult KESTI_CALL kesti2_connectionWriteBatchDataEx(ConnectionHandle connec
         return ResultInvalidArgument;
     if (!HasLength(row, count) || !AllTagsPresent(tags, count)) return ResultInvalidArgument;
     return LoggingGuard("kesti2_connectionWriteBatchDataEx", [&] {
-        const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
-        for (const NodeRequest& request : requests)
+        for (const NodeRequest& request : GroupTagsByNode(TagList(tags, count)))
             request.node->WriteBatchData(request.entries, batch, time);
         return ResultOk;
     });

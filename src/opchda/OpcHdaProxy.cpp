@@ -156,16 +156,18 @@ std::string OpcHdaProxy::ServerDisplayName() const {
 }
 
 std::vector<ItemHandleResult> OpcHdaProxy::GetItemHandles(const std::vector<std::string>& itemIds) {
-    std::vector<std::string> unasked;
-    std::set<std::string> seen;
-    for (const std::string& id : itemIds)
-        if (!answeredItems_.count(id) && seen.insert(id).second) unasked.push_back(id);
-    const std::vector<ItemHandleResult> fresh = AskItemHandles(unasked);
-    for (std::size_t i = 0; i < fresh.size(); ++i) answeredItems_[unasked[i]] = fresh[i];
-    std::vector<ItemHandleResult> answers;
-    answers.reserve(itemIds.size());
-    for (const std::string& id : itemIds) answers.push_back(answeredItems_.at(id));
-    return answers;
+    return com_.Run([&] { // the cache is the connection's, like its handles
+        std::vector<std::string> unasked;
+        std::set<std::string> seen;
+        for (const std::string& id : itemIds)
+            if (!answeredItems_.count(id) && seen.insert(id).second) unasked.push_back(id);
+        const std::vector<ItemHandleResult> fresh = AskItemHandles(unasked);
+        for (std::size_t i = 0; i < fresh.size(); ++i) answeredItems_[unasked[i]] = fresh[i];
+        std::vector<ItemHandleResult> answers;
+        answers.reserve(itemIds.size());
+        for (const std::string& id : itemIds) answers.push_back(answeredItems_.at(id));
+        return answers;
+    });
 }
 
 std::vector<ItemHandleResult> OpcHdaProxy::AskItemHandles(const std::vector<std::string>& itemIds) {

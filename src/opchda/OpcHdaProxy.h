@@ -1,8 +1,8 @@
 #pragma once
 // The client of one OPC HDA server: a COM thread of its own, the credentials and address,
 // the server's IOPCHDA_Server, and the item handles it granted, released on disconnect.
-// Every COM call runs on its thread, so the client serves any host thread. It knows items by their ids and handles only: which tag an item serves is
-// the model's business.
+// Every COM call runs on its thread, so the client serves any host thread. It knows items by
+// their ids and handles only: which tag an item serves is the model's business.
 #include <map>
 #include <memory>
 #include <string>
@@ -100,6 +100,8 @@ private:
     void ReleaseServer() noexcept;
     // Drops the server's interfaces and every handle of it without a call to it.
     void ForgetServer() noexcept;
+    // One GetItemHandles for ids that are all new.
+    std::vector<ItemHandleResult> AskItemHandles(const std::vector<std::string>& itemIds);
     // The server's interface I with the connection's proxy blanket, or null.
     template <class I>
     platform::ComPtr<I> OptionalInterface() {
@@ -114,9 +116,6 @@ private:
     bool useNullTimeValues_ = true;
     std::shared_ptr<DcomIdentity> identity_;
     OPCURL address_;
-    // One GetItemHandles for ids that are all new.
-    std::vector<ItemHandleResult> AskItemHandles(const std::vector<std::string>& itemIds);
-
     platform::ComPtr<IOPCHDA_Server> server_;
     platform::ComPtr<IOPCHDA_SyncRead> reader_;    // null when the server offers none
     platform::ComPtr<IOPCHDA_SyncUpdate> updater_; // null when the server offers none

@@ -1,10 +1,25 @@
 #include "ui/Dialog.h"
 
+#include <exception>
+#include <string>
 #include <vector>
 
+#include "base/Exception.h"
+#include "base/Log.h"
 #include "platform/PluginModule.h"
 
 namespace kesti::ui {
+namespace {
+
+void LogFailure(const std::string& reason) noexcept {
+    try {
+        LogMessage(LogError, "The configuration dialog could not handle a message: " + reason);
+    } catch (...) {
+        // Nothing is left to tell it with.
+    }
+}
+
+} // namespace
 
 HINSTANCE ResourceModule() {
     const HMODULE plugin = platform::PluginModule();
@@ -55,7 +70,19 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
         reinterpret_cast<Dialog*>(lParam)->window_ = window;
     }
     auto* dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    return dialog != nullptr ? dialog->Dispatch(message, wParam, lParam) : FALSE;
+    if (dialog == nullptr) return FALSE;
+    // Nothing may unwind through the system's dialog manager: a handler's failure is logged
+    // and the message counts as not handled.
+    try {
+        return dialog->Dispatch(message, wParam, lParam);
+    } catch (const Exception& e) {
+        LogFailure(ExceptionText(e));
+    } catch (const std::exception& e) {
+        LogFailure(e.what());
+    } catch (...) {
+        LogFailure("unknown error");
+    }
+    return FALSE;
 }
 
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -133,6 +133,23 @@ TEST_F(HostProgramTest, ARefusedArgumentIsToldFromAFailedCall) {
     EXPECT_TRUE(Has(unknownTag.err, "TAG \"P.nope\" is not in the tree")) << unknownTag.err;
 }
 
+// The plug-in's read ends with result 0 when a node's ReadRaw fails (its cells stay missing);
+// the host still tells the user what the log says.
+TEST_F(HostProgramTest, AnErrorThePluginOnlyLogsIsToldToo) {
+    SimulationServer sim(R"({ "server": { "failCalls": { "ReadRaw": "0x80004005" } }, "branches": [ { "name": "P",
+        "items": [ { "name": "a", "values": [ { "time": "2024-01-01 00:00:00", "value": 1 } ] } ] } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}});
+    const HostRun read = RunHost("history 1704067200 60 2 P.a");
+    EXPECT_EQ(read.exitCode, 0u) << read.err;
+    EXPECT_EQ(read.out, "time,P.a\n2024-01-01T00:00:00Z,\n2024-01-01T00:01:00Z,\n");
+    EXPECT_TRUE(Has(read.err, "kesti-host: done, but the plug-in logged an error (" + MachineDataFolder() +
+                                  "\\OPCHDAKestiLog.log):\n["))
+        << read.err;
+    EXPECT_TRUE(Has(read.err, "IOPCHDA_SyncRead::ReadRaw")) << read.err;
+
+    EXPECT_TRUE(RunHost("tree").err.empty()) << "a run without errors says nothing more";
+}
+
 // Quoted cells are text (with their commas and quotes), empty cells are not written, and what
 // history prints reads back the same.
 TEST_F(HostProgramTest, RowsWrittenFromCsvReadBackAsCsv) {

@@ -19,17 +19,20 @@ std::uint64_t FileSize(const std::string& path) {
 
 PluginLog::PluginLog() : startSize_(FileSize(Path())) {}
 
-std::string PluginLog::Path() {
+std::string PluginDataFolder() {
     char common[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
-    return std::string(common) + "\\Norvane\\Kesti\\OPCHDAKestiLog.log";
+    return std::string(common) + "\\Norvane\\Kesti";
 }
 
+std::string PluginLog::Path() { return PluginDataFolder() + "\\OPCHDAKestiLog.log"; }
+
 std::string PluginLog::LastErrorSinceStart() const {
-    std::ifstream in(Path(), std::ios::binary);
+    const std::string path = Path();
+    std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     // A log that was rolled over since the start is read whole.
-    const std::uint64_t size = FileSize(Path());
+    const std::uint64_t size = FileSize(path);
     in.seekg(static_cast<std::streamoff>(size >= startSize_ ? startSize_ : 0));
     std::ostringstream content;
     content << in.rdbuf();

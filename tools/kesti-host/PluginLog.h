@@ -6,6 +6,9 @@
 
 namespace kesti::host {
 
+// The plug-in's data folder: "<common application data>\Norvane\Kesti".
+std::string PluginDataFolder();
+
 class PluginLog {
 public:
     // Notes how long the log is now, so that older records are never shown as this run's.

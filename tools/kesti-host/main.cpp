@@ -69,9 +69,7 @@ int Identity(const KestiLibrary& dll, const Arguments&) {
 }
 
 int Configure(const KestiLibrary&, const Arguments& args) {
-    char common[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
-    const std::string folder = std::string(common) + "\\Norvane\\Kesti";
+    const std::string folder = PluginDataFolder();
     SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
     const std::string path = folder + "\\OPCHDAConfiguration.xml";
     std::ofstream file(path, std::ios::binary);
@@ -251,7 +249,14 @@ int RunCommand(const Command& command, const std::wstring& dllPath, const Argume
             const KestiLibrary& dll;
             ~Uninitialize() { dll.kesti2_uninitialize(); }
         } uninitialize{dll};
-        return command.run(dll, args);
+        const int status = command.run(dll, args);
+        // The plug-in goes on past a node's failed read or a row's failed write (the cells stay
+        // missing, the row is lost) and says so in its log only: the user hears of it here.
+        const std::string record = log.LastErrorSinceStart();
+        if (!record.empty())
+            std::fprintf(stderr, "kesti-host: done, but the plug-in logged an error (%s):\n%s\n",
+                         PluginLog::Path().c_str(), record.c_str());
+        return status;
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kesti-host: %s\n", e.what());
         PrintCommandUsage(command);
