@@ -37,7 +37,9 @@ void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, 
             anyFailed = true;
             text += (boost::format("\nItem %1% failed: %2%") % label(i) % HResultText(errors[i])).str();
         }
-    if (result == S_FALSE || anyFailed) LogMessage(LogWarning, text);
+    // S_FALSE also comes with success codes only (OPC_S_INSERTED for every item, say): with an
+    // error array, only a failed item is worth a record.
+    if (anyFailed || (result == S_FALSE && errors == nullptr)) LogMessage(LogWarning, text);
 }
 
 std::string IndexLabel(std::size_t i) { return std::to_string(i); }

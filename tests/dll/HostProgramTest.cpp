@@ -150,28 +150,52 @@ TEST_F(HostProgramTest, AnErrorThePluginOnlyLogsIsToldToo) {
     EXPECT_TRUE(RunHost("tree").err.empty()) << "a run without errors says nothing more";
 }
 
-// Quoted cells are text (with their commas and quotes), empty cells are not written, and what
-// history prints reads back the same.
+// Quoted cells are text (with their commas and quotes), empty cells are not written, a blank
+// line is a row of its own, and what history prints reads back the same.
 TEST_F(HostProgramTest, RowsWrittenFromCsvReadBackAsCsv) {
     SimulationServer sim(kPlant);
     WriteConfiguration(kSimulationServerUrl, {{"P", "P"}});
     const HostRun write = RunHost("write 2024-01-01T01:00:00Z 60 P.a P.b", "2.5,\"x, \"\"y\"\"\"\r\n,\"7\"\n\n3.25\n");
     EXPECT_EQ(write.exitCode, 0u) << write.err;
-    EXPECT_EQ(write.out, "wrote 3 row(s)\n");
-    ASSERT_EQ(sim.Calls("InsertReplace").size(), 3u);
-    EXPECT_TRUE(Has(sim.Calls("InsertReplace")[1], "values=[vt0:,vt8:7]"))
-        << "the empty cell holds no value, the quoted number is text: " << sim.Calls("InsertReplace")[1];
+    EXPECT_EQ(write.out, "sent 4 row(s) with 4 value(s); the server refused 0 value(s)\n");
+    const auto calls = sim.Calls("InsertReplace");
+    ASSERT_EQ(calls.size(), 3u) << "the blank line sends nothing";
+    EXPECT_TRUE(Has(calls[1], "count=1 handles=[2] times=[133485444600000000] values=[vt8:7]"))
+        << "the empty cell is not sent, the quoted number is text: " << calls[1];
+    EXPECT_TRUE(Has(calls[2], "times=[133485445800000000] values=[vt4:3.25]")) << "01:03, after the blank 01:02: " << calls[2];
 
-    const HostRun read = RunHost("history 1704070800 60 3 P.a P.b");
+    const HostRun read = RunHost("history 1704070800 60 4 P.a P.b");
     EXPECT_EQ(read.exitCode, 0u) << read.err;
     EXPECT_EQ(read.out, "time,P.a,P.b\n"
                         "2024-01-01T01:00:00Z,2.5,\"x, \"\"y\"\"\"\n"
                         "2024-01-01T01:01:00Z,2.5,\"7\"\n"
-                        "2024-01-01T01:02:00Z,3.25,\"7\"\n");
+                        "2024-01-01T01:02:00Z,2.5,\"7\"\n"
+                        "2024-01-01T01:03:00Z,3.25,\"7\"\n");
 
     const HostRun tooMany = RunHost("write 1704070800 60 P.a", "1,2\n");
     EXPECT_EQ(tooMany.exitCode, 3u);
     EXPECT_TRUE(Has(tooMany.err, "line 1 of the rows has 2 cells: expected at most one per TAG (1)")) << tooMany.err;
+}
+
+// A script learns from the exit code that something was not stored: a value the server
+// refused, a tag whose handle it refused.
+TEST_F(HostProgramTest, AWriteTheServerRefusesEndsWithOne) {
+    SimulationServer sim(R"({ "branches": [ { "name": "P", "items": [ { "name": "a" },
+        { "name": "locked", "writeError": "0x80020005" }, { "name": "gone", "handleError": "0xC0040007" } ] } ] })");
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}});
+    const HostRun refused = RunHost("write 1704070800 1 P.a P.locked", "1,2\n3,4\n5\n");
+    EXPECT_EQ(refused.exitCode, 1u) << refused.err;
+    EXPECT_EQ(refused.out, "sent 3 row(s) with 5 value(s); the server refused 2 value(s)\n");
+    EXPECT_TRUE(Has(refused.err, "kesti-host: not everything was stored: 2 value(s) refused, 0 tag(s) refused, 0 error(s)"))
+        << refused.err;
+    EXPECT_TRUE(Has(refused.err, "IOPCHDA_SyncUpdate::InsertReplace partially failed:\nItem P.locked failed: ")) << refused.err;
+
+    const HostRun noHandle = RunHost("write 1704070800 1 P.a P.gone", "1,2\n");
+    EXPECT_EQ(noHandle.exitCode, 1u) << noHandle.err;
+    EXPECT_TRUE(Has(noHandle.err, "Tag P.gone is not written: the server refused its item handle.")) << noHandle.err;
+
+    const HostRun stored = RunHost("write 1704070800 1 P.a", "1\n");
+    EXPECT_EQ(stored.exitCode, 0u) << "the refusals of earlier runs are not this run's: " << stored.err;
 }
 
 } // namespace

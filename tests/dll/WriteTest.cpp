@@ -42,11 +42,11 @@ TEST_F(WriteTest, OneInsertReplacePerRowAndTheValuesReadBack) {
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_NE(calls[0].find("count=2 handles=[1,2] times=[133485408000000000,133485408000000000] values=[vt4:1.5,vt8:x]"),
               std::string::npos) << calls[0];
-    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("IOPCHDA_SyncUpdate::InsertReplace partially failed:\r\nItem P.b failed: "),
-              std::string::npos) << "the missing cell of the third row is refused by the server";
+    EXPECT_NE(calls[2].find("count=1 handles=[1] times=[133485409200000000] values=[vt4:3.5]"), std::string::npos)
+        << "the missing cell of the third row is not sent: " << calls[2];
     uint32_t updated = 0;
     Dll().kesti2_tagGetUpdateTime(p[1], &updated);
-    EXPECT_EQ(updated, static_cast<uint32_t>(kT0 + 120));
+    EXPECT_EQ(updated, static_cast<uint32_t>(kT0 + 60)) << "no value of P.b was sent at +120";
     VectorHandle back[3] = {};
     ASSERT_EQ(Dll().kesti2_connectionReadHistoricalDataEx(c, tags, 2, kT0, 60, 3, back), ResultOk);
     EXPECT_EQ(Cell(back[1], 0), "2.5");
@@ -73,8 +73,10 @@ TEST_F(WriteTest, AnArrayIsWrittenWholeOrNotAtAll) {
     VectorHandle single = Row({{0, "5"}}, 1);
     EXPECT_EQ(Dll().kesti2_connectionWriteHistoricalData(c, one, 1, kT0 + 60, single), ResultOk);
     EXPECT_EQ(sim.Calls("InsertReplace").size(), 1u) << "nothing is guessed";
-    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("[Error]\r\nArray tag P.vec is not written at 2024-01-01 00:01:00"),
-              std::string::npos);
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("[Error]\r\nArray tag P.vec is not written: a write of an array needs all "
+                                                 "of its element tags in one request. Rows not written: 1, from "
+                                                 "2024-01-01 00:01:00 to 2024-01-01 00:01:00."),
+              std::string::npos) << ReadLog("OPCHDAKestiLog.log");
     VectorHandle read = nullptr;
     ASSERT_EQ(Dll().kesti2_connectionReadHistoricalData(c, both, 2, kT0, &read), ResultOk);
     EXPECT_EQ(Cell(read, 0), "2");
@@ -238,6 +240,58 @@ TEST_F(WriteTest, TagsOfOneItemShareOneHandle) {
     Dll().kesti2_connectionClose(c);
     EXPECT_EQ(sim.Calls("ReleaseItemHandles"), std::vector<std::string>{"ReleaseItemHandles count=1 handles=[1]"});
     for (VectorHandle v : {read, row}) Dll().kesti2_vectorFree(v);
+}
+
+// What the host leaves missing is not sent, even to a server that would store an empty value
+// over the one it holds: a missing cell, a row of nothing, an array with a missing element.
+// Arrays not written are told once per call; update times move only for values stored.
+TEST_F(WriteTest, OnlyTheValuesTheHostGaveAreStored) {
+    SimulationServer sim(R"({ "server": { "emptyWrites": "store" }, "branches": [ { "name": "P", "items": [
+        { "name": "a", "values": [ { "time": "2024-01-01 00:00:00", "value": 10 }, { "time": "2024-01-01 00:00:01", "value": 11 },
+                                   { "time": "2024-01-01 00:00:02", "value": 12 }, { "time": "2024-01-01 00:00:03", "value": 13 } ] },
+        { "name": "vec", "type": "VT_ARRAY|VT_R4" }, { "name": "locked", "writeError": "0x80020005" } ] } ] })");
+    ConnectionHandle c = OpenPlant();
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 2u);
+    const TagHandle tags[] = {p[0], vec[0], vec[1], p[1]}; // a, v0, v1, locked
+    VectorHandle rows[] = {Row({{0, "110"}, {1, "1"}, {2, "2"}}, 4), Row({}, 4), Row({{1, "5"}}, 4),
+                           Row({{0, "113"}, {1, "7"}, {3, "9"}}, 4)};
+    ASSERT_EQ(Dll().kesti2_connectionWriteHistoricalDataEx(c, tags, 4, kT0, 1, 4, rows), ResultOk);
+
+    // One call per node and row that has a value to send: rows 0 and 3 of P, row 0 of P.vec.
+    const auto calls = sim.Calls("InsertReplace");
+    ASSERT_EQ(calls.size(), 3u) << testing::PrintToString(calls);
+    EXPECT_NE(calls[0].find("count=1 handles=[1] times=[133485408000000000] values=[vt4:110]"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[1].find("count=2 handles=[1,3] times=[133485408030000000,133485408030000000] values=[vt4:113,vt4:9]"),
+              std::string::npos) << calls[1];
+    EXPECT_NE(calls[2].find("count=1 handles=[2] times=[133485408000000000] values=[vt8196]"), std::string::npos) << calls[2];
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "Array tag P.vec is not written"), 1u) << log;
+    EXPECT_NE(log.find("Array tag P.vec is not written: a write of an array needs a value for every element. Rows not "
+                       "written: 2, from 2024-01-01 00:00:02 to 2024-01-01 00:00:03."),
+              std::string::npos) << log;
+
+    const TagHandle a[] = {p[0]};
+    VectorHandle back[4] = {};
+    ASSERT_EQ(Dll().kesti2_connectionReadHistoricalDataEx(c, a, 1, kT0, 1, 4, back), ResultOk);
+    EXPECT_EQ(Cell(back[0], 0), "110");
+    EXPECT_EQ(Cell(back[1], 0), "11") << "the row of nothing left the stored value alone";
+    EXPECT_EQ(Cell(back[2], 0), "12") << "the missing cell left the stored value alone";
+    EXPECT_EQ(Cell(back[3], 0), "113");
+
+    const auto updateTime = [&](TagHandle tag) {
+        uint32_t time = 1;
+        Dll().kesti2_tagGetUpdateTime(tag, &time);
+        return time;
+    };
+    EXPECT_EQ(updateTime(p[0]), static_cast<uint32_t>(kT0 + 3));
+    EXPECT_EQ(updateTime(vec[1]), static_cast<uint32_t>(kT0)) << "the array was stored in row 0 only";
+    EXPECT_EQ(updateTime(p[1]), 0u) << "the server refused its value";
+    for (VectorHandle v : back) Dll().kesti2_vectorFree(v);
+    for (VectorHandle v : rows) Dll().kesti2_vectorFree(v);
+    Dll().kesti2_connectionClose(c);
 }
 
 } // namespace

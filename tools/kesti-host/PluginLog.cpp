@@ -1,6 +1,7 @@
 #include "PluginLog.h"
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include <windows.h>
@@ -15,6 +16,14 @@ std::uint64_t FileSize(const std::string& path) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Lines end in "\n" here: the standard error stream writes each as "\r\n".
+std::string WithoutCarriageReturns(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
 } // namespace
 
 PluginLog::PluginLog() : startSize_(FileSize(Path())) {}
@@ -27,7 +36,7 @@ std::string PluginDataFolder() {
 
 std::string PluginLog::Path() { return PluginDataFolder() + "\\OPCHDAKestiLog.log"; }
 
-std::string PluginLog::LastErrorSinceStart() const {
+std::vector<LogRecord> PluginLog::RecordsSinceStart() const {
     const std::string path = Path();
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
@@ -36,19 +45,28 @@ std::string PluginLog::LastErrorSinceStart() const {
     in.seekg(static_cast<std::streamoff>(size >= startSize_ ? startSize_ : 0));
     std::ostringstream content;
     content << in.rdbuf();
-    const std::string text = content.str();
-    // Records begin with a "[time] [TID:n] [Level]" line and end with an empty line.
-    const std::size_t header = text.rfind("] [Error]");
-    if (header == std::string::npos) return {};
-    const std::size_t begin = text.rfind("\n[", header);
-    const std::size_t start = begin == std::string::npos ? 0 : begin + 1;
-    std::size_t end = text.find("\r\n\r\n", header);
-    if (end == std::string::npos) end = text.size();
-    // Lines end in "\n" here: the standard error stream writes each as "\r\n".
-    std::string record;
-    for (char c : text.substr(start, end - start))
-        if (c != '\r') record += c;
-    return record;
+    const std::string text = WithoutCarriageReturns(content.str());
+    // A record is a "[time] [TID:n] [Level]" line, its text, and an empty line.
+    static const std::regex header(R"((?:^|\n)(\[[^\]\n]*\] \[TID:\d+\] \[(\w+)\])\n)");
+    std::vector<LogRecord> records;
+    std::size_t bodyStart = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it) {
+        const auto headerStart = static_cast<std::size_t>(it->position(0));
+        if (!records.empty()) records.back().text = text.substr(bodyStart, headerStart - bodyStart);
+        bodyStart = headerStart + static_cast<std::size_t>(it->length(0));
+        records.push_back({(*it)[1].str(), (*it)[2].str(), {}});
+    }
+    if (!records.empty()) records.back().text = text.substr(bodyStart);
+    for (LogRecord& record : records)
+        while (!record.text.empty() && record.text.back() == '\n') record.text.pop_back();
+    return records;
+}
+
+std::string PluginLog::LastErrorSinceStart() const {
+    const std::vector<LogRecord> records = RecordsSinceStart();
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+        if (it->level == "Error") return it->header + "\n" + it->text;
+    return {};
 }
 
 } // namespace kesti::host

@@ -1,13 +1,20 @@
 #pragma once
-// The plug-in's log as the host shows it after a failure: where it is, and the last Error
-// record written since the host started.
+// The plug-in's log as the host shows it: where it is, and the records written since the host
+// started (an Error after a failure, the refusals of a write).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kesti::host {
 
 // The plug-in's data folder: "<common application data>\Norvane\Kesti".
 std::string PluginDataFolder();
+
+struct LogRecord {
+    std::string header; // "[time] [TID:n] [Level]"
+    std::string level;  // "Error", "Warning", ...
+    std::string text;   // its lines, joined by "\n"
+};
 
 class PluginLog {
 public:
@@ -16,6 +23,8 @@ public:
 
     // "<common application data>\Norvane\Kesti\OPCHDAKestiLog.log"
     static std::string Path();
+    // The records written since construction, oldest first.
+    std::vector<LogRecord> RecordsSinceStart() const;
     // The last "[Error]" record (header and text) written since construction; empty if none.
     std::string LastErrorSinceStart() const;
 

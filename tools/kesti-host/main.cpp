@@ -140,7 +140,8 @@ int History(const KestiLibrary& dll, const Arguments& args) {
 
 // One row to write: a quoted cell is text, an unquoted one a number if it reads whole as one,
 // an empty one is left out.
-VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t lineNumber, uint32_t tagCount) {
+VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t lineNumber, uint32_t tagCount,
+                   std::size_t& values) {
     std::vector<bool> quoted;
     const auto cells = SplitCsvLine(line, &quoted);
     if (cells.size() > tagCount)
@@ -150,6 +151,7 @@ VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t
     dll.kesti2_vectorCreate(tagCount, &row);
     for (uint32_t i = 0; i < cells.size(); ++i) {
         if (cells[i].empty() && !quoted[i]) continue;
+        ++values;
         char* end = nullptr;
         const float value = std::strtof(cells[i].c_str(), &end);
         if (!quoted[i] && end != cells[i].c_str() && *end == '\0') dll.kesti2_vectorSetFloat(row, i, value);
@@ -158,7 +160,37 @@ VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t
     return row;
 }
 
+// What this run's records of the plug-in say was not stored: values the server refused (per
+// item of a row, or a tag whose handle it refused), rows lost and arrays not written (Error).
+struct WriteRefusals {
+    std::size_t refusedValues = 0;
+    std::size_t refusedTags = 0;
+    std::size_t errors = 0;
+    std::string lastRecord;
+
+    explicit WriteRefusals(const PluginLog& log) {
+        for (const LogRecord& record : log.RecordsSinceStart()) {
+            const std::string& text = record.text;
+            if (text.rfind("IOPCHDA_SyncUpdate::InsertReplace partially failed:", 0) == 0) {
+                std::size_t items = 0;
+                for (std::size_t at = text.find("\nItem "); at != std::string::npos; at = text.find("\nItem ", at + 1))
+                    ++items;
+                refusedValues += items > 0 ? items : 1; // without item lines the server did not say which
+            } else if (text.find(" is not written: the server refused its item handle.") != std::string::npos) {
+                ++refusedTags;
+            } else if (record.level != "Error") {
+                continue;
+            } else {
+                ++errors;
+            }
+            lastRecord = record.header + "\n" + text;
+        }
+    }
+    bool Any() const { return refusedValues + refusedTags + errors > 0; }
+};
+
 int Write(const KestiLibrary& dll, const Arguments& args) {
+    const PluginLog log;
     const int32_t start = ParseTime("START", args[0]);
     const int32_t step = ParseWhole("STEP", args[1]);
     const Arguments names(args.begin() + 2, args.end());
@@ -171,19 +203,30 @@ int Write(const KestiLibrary& dll, const Arguments& args) {
             for (VectorHandle row : handles) dll.kesti2_vectorFree(row);
         }
     } rows{dll, {}};
+    std::size_t values = 0;
     std::size_t lineNumber = 0;
+    // Every line is a row, a blank one too (none of its cells is written): row r is always
+    // written at START + r x STEP.
     for (std::string line; std::getline(std::cin, line);) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) rows.handles.push_back(RowOf(dll, line, lineNumber, static_cast<uint32_t>(tags.size())));
+        rows.handles.push_back(RowOf(dll, line, lineNumber, static_cast<uint32_t>(tags.size()), values));
     }
     if (!rows.handles.empty())
         Check(dll.kesti2_connectionWriteHistoricalDataEx(connection.Handle(), tags.data(), static_cast<uint32_t>(tags.size()),
                                                          start, step, static_cast<uint32_t>(rows.handles.size()),
                                                          rows.handles.data()),
               "the write");
-    std::printf("wrote %zu row(s)\n", rows.handles.size());
-    return kExitDone;
+    const WriteRefusals refusals(log);
+    std::printf("sent %zu row(s) with %zu value(s); the server refused %zu value(s)\n", rows.handles.size(), values,
+                refusals.refusedValues);
+    if (!refusals.Any()) return kExitDone;
+    std::fprintf(stderr,
+                 "kesti-host: not everything was stored: %zu value(s) refused, %zu tag(s) refused, %zu error(s); "
+                 "the plug-in's log (%s) says last:\n%s\n",
+                 refusals.refusedValues, refusals.refusedTags, refusals.errors, PluginLog::Path().c_str(),
+                 refusals.lastRecord.c_str());
+    return ResultFailed;
 }
 
 const Command kCommands[] = {
@@ -198,8 +241,9 @@ const Command kCommands[] = {
     {"history", "START STEP ROWS TAG [TAG ...]", "prints ROWS rows, STEP seconds apart from START, as CSV", 4, History},
     {"write", "START STEP TAG [TAG ...] < rows.csv",
      "writes the rows read from standard input, STEP seconds apart from START: one CSV line\n"
-     "      per row, one cell per TAG, no time column; an empty cell is not written, a quoted\n"
-     "      cell is text",
+     "      per row, one cell per TAG, no time column; an empty cell or a blank line is not\n"
+     "      written (its time is kept), a quoted cell is text; exit code 1 when the server\n"
+     "      refused a value or a row was lost",
      3, Write},
 };
 
@@ -252,7 +296,7 @@ int RunCommand(const Command& command, const std::wstring& dllPath, const Argume
         const int status = command.run(dll, args);
         // The plug-in goes on past a node's failed read or a row's failed write (the cells stay
         // missing, the row is lost) and says so in its log only: the user hears of it here.
-        const std::string record = log.LastErrorSinceStart();
+        const std::string record = status == kExitDone ? log.LastErrorSinceStart() : std::string();
         if (!record.empty())
             std::fprintf(stderr, "kesti-host: done, but the plug-in logged an error (%s):\n%s\n",
                          PluginLog::Path().c_str(), record.c_str());

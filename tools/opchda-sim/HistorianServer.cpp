@@ -568,7 +568,7 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
     std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
         if (FAILED(item.writeError)) return item.writeError;
-        if (V_VT(&values[j]) == VT_EMPTY) return kInvalidDataType;
+        if (V_VT(&values[j]) == VT_EMPTY && !data_->options.storeEmptyWrites) return kInvalidDataType;
         const Ticks t = ToTicks(times[j]);
         std::vector<Sample>& h = item.history;
         const std::size_t k = LowerBound(h, t);

@@ -277,6 +277,11 @@ private:
             for (auto it = v->begin(); it != v->end(); ++it) o.faultOnCall[it.key()] = ReadCallFault(it.value(), place / "faultOnCall" / it.key());
         if (const json* v = Member(s, "maxIntervalSeconds"))
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
+        if (const json* v = Member(s, "emptyWrites")) {
+            const std::string mode = Text(*v, place / "emptyWrites");
+            if (mode != "store" && mode != "refuse") (place / "emptyWrites").Fail("expected \"store\" or \"refuse\"");
+            o.storeEmptyWrites = mode == "store";
+        }
         if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));
     }
 

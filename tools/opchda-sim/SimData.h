@@ -90,6 +90,7 @@ struct ServerOptions {
     std::map<std::string, DWORD> delayMs;
     std::map<std::string, CallFault> faultOnCall;
     Ticks maxInterval = 0; // 0: no limit; a longer ReadRaw interval gives E_OUTOFMEMORY
+    bool storeEmptyWrites = false; // a written VT_EMPTY is stored (as some servers do), else refused
     std::wstring vendorInfo = L"OpcHDAKesti simulation server";
 };
 
