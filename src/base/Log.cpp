@@ -10,6 +10,7 @@
 
 #include "base/DataFolder.h"
 #include "base/LogTimestamp.h"
+#include "platform/ComThread.h"
 #include "platform/UniqueHandle.h"
 
 namespace kesti {
@@ -95,7 +96,7 @@ void WriteRecord(int level, const char* text) {
         if (!file) return;
     }
     const std::string record = (boost::format("[%1%] [TID:%2%] [%3%]\n%4%\n\n") % CurrentLogTimestamp() %
-                                GetCurrentThreadId() % LogLevelName(level) % text)
+                                platform::CallingThreadId() % LogLevelName(level) % text)
                                    .str();
     WriteAll(file, WithCrLf(record));
 }

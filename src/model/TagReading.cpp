@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include <boost/format.hpp>
 
@@ -61,26 +62,72 @@ void WriteConverted(const VARIANT& value, std::size_t element, std::size_t colum
     }
 }
 
-// Writes the cell of one entry in one row from value k.
+// The element count an array value must have and the value's own, when they differ.
+struct ArrayMismatch {
+    std::size_t read = 0;
+    std::size_t expected = 0;
+};
+
+std::optional<ArrayMismatch> MismatchOf(const Tag& tag, const VARIANT& value) {
+    if (!tag.IsArrayElement()) return std::nullopt;
+    const std::size_t expected = static_cast<const ArrayTag&>(tag).Array().ElementCount();
+    const std::size_t read = ElementCount(value);
+    if (read == expected) return std::nullopt;
+    return ArrayMismatch{read, expected};
+}
+
+// Writes the cell of one entry in one row from value k, whose array size (for an element
+// tag) matches.
 void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVector& row, bool current) {
     Tag& tag = *entry.tag;
     const VARIANT& value = s.Value(k);
-    std::size_t element = 0;
-    if (tag.IsArrayElement()) {
-        const auto& arrayTag = static_cast<const ArrayTag&>(tag);
-        element = arrayTag.ElementIndex();
-        const std::size_t count = ElementCount(value);
-        if (count != arrayTag.Array().ElementCount()) {
-            LogMessage(LogError, (boost::format("Array data does not match the set size. Returning missing values. %1% "
-                                                "elements read from tag %2%, expected %3% (the size attribute set in the "
-                                                "configuration)") % count % arrayTag.Array().ItemId() % arrayTag.Array().ElementCount()).str());
-            return;
-        }
-    }
+    const std::size_t element = tag.IsArrayElement() ? static_cast<const ArrayTag&>(tag).ElementIndex() : 0;
     const std::size_t column = static_cast<std::size_t>(entry.column);
     if (tag.IsArrayElement() || !WritePlainReal(value, column, row)) WriteConverted(value, element, column, row);
     if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.Tick(k)))));
 }
+
+// The rows of one read that an array item's values of the wrong size leave missing, for all
+// of its element tags: one Error record per read and array, not one per row and element (a
+// day at one-second rows of a 100-element array would otherwise write 8.6 million records).
+class MismatchedRows {
+public:
+    MismatchedRows(const ServerItem& item, bool current) : item_(item), current_(current) {}
+    ~MismatchedRows() { Flush(); }
+    MismatchedRows(const MismatchedRows&) = delete;
+    MismatchedRows& operator=(const MismatchedRows&) = delete;
+
+    void Add(const ArrayMismatch& mismatch, std::int64_t rowTicks) {
+        if (rows_++ == 0) {
+            first_ = rowTicks;
+            mismatch_ = mismatch;
+        }
+        last_ = rowTicks;
+    }
+
+private:
+    void Flush() noexcept {
+        if (rows_ == 0) return;
+        try {
+            const auto& array = static_cast<const ArrayTag*>(item_.entries.front()->tag)->Array();
+            std::string text = (boost::format("Array data does not match the set size. Returning missing values. %1% "
+                                              "elements read from tag %2%, expected %3% (the size attribute set in the "
+                                              "configuration)") % mismatch_.read % array.ItemId() % mismatch_.expected).str();
+            if (!current_)
+                text += (boost::format("\nRows left missing: %1%, from %2% to %3%.") % rows_ %
+                         FileTimeText(FileTimeOfTicks(first_)) % FileTimeText(FileTimeOfTicks(last_))).str();
+            LogMessage(LogError, text);
+        } catch (...) {
+            // The rows stay missing whether or not the record could be written.
+        }
+    }
+
+    const ServerItem& item_;
+    bool current_;
+    ArrayMismatch mismatch_;
+    std::size_t rows_ = 0;
+    std::int64_t first_ = 0, last_ = 0;
+};
 
 // The rows that one held value of bad or uncertain quality leaves missing. They are told in
 // one Warning record per value, not one per row: a day at one-second steps would otherwise
@@ -145,7 +192,10 @@ std::int64_t KnownUntil(const RawSeries& s) {
 
 // Sample and hold: each row gets the newest value at or before its time; rows after what is
 // known of the item stay missing rather than hold a value that may have changed since.
-void SampleInto(const TagEntry& entry, const RawSeries& s, const RowTimes& times, ValueTable& table) {
+// An array value of the wrong size leaves the row missing and is noted in `mismatched` (the
+// rows of the item's first entry only: its other entries visit the same rows).
+void SampleInto(const TagEntry& entry, const RawSeries& s, const RowTimes& times, ValueTable& table,
+                MismatchedRows* mismatched) {
     const std::size_t n = s.Count();
     const bool current = times.current;
     const std::int64_t knownUntil = KnownUntil(s);
@@ -161,7 +211,12 @@ void SampleInto(const TagEntry& entry, const RawSeries& s, const RowTimes& times
             missing.Add(k, t);
             continue;
         }
-        if (current || s.Tick(k) <= t) WriteCell(entry, s, k, table.Row(r), current);
+        if (!current && s.Tick(k) > t) continue;
+        if (const auto mismatch = MismatchOf(*entry.tag, s.Value(k))) {
+            if (mismatched != nullptr) mismatched->Add(*mismatch, t);
+            continue;
+        }
+        WriteCell(entry, s, k, table.Row(r), current);
     }
 }
 
@@ -218,7 +273,9 @@ void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, con
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (debug) LogRawValues(series[i], *items[i].entries.front()->tag);
         if (series[i].cutShort) LogCutShort(items[i], series[i], times, table.RowCount());
-        for (const TagEntry* entry : items[i].entries) SampleInto(*entry, series[i], times, table);
+        MismatchedRows mismatched(items[i], times.current);
+        for (const TagEntry* entry : items[i].entries)
+            SampleInto(*entry, series[i], times, table, entry == items[i].entries.front() ? &mismatched : nullptr);
     }
 }
 

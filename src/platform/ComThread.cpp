@@ -5,6 +5,17 @@
 #include "platform/ComApartment.h"
 
 namespace kesti::platform {
+namespace {
+
+thread_local unsigned long callingThread = 0; // 0: the current thread itself
+
+} // namespace
+
+unsigned long CallingThreadId() noexcept { return callingThread != 0 ? callingThread : GetCurrentThreadId(); }
+
+CallingThreadScope::CallingThreadScope(unsigned long caller) noexcept : previous_(callingThread) { callingThread = caller; }
+
+CallingThreadScope::~CallingThreadScope() { callingThread = previous_; }
 
 ComThread::ComThread() : thread_([this] { Serve(); }) {}
 

@@ -13,6 +13,23 @@
 
 namespace kesti::platform {
 
+// The id of the thread a record should name: inside work that a ComThread runs for another
+// thread, the thread that gave the work (the host's thread, whose calls a support engineer
+// follows in the log); elsewhere the current thread.
+unsigned long CallingThreadId() noexcept;
+
+// Names `caller` as the calling thread of the current thread while it lives.
+class CallingThreadScope {
+public:
+    explicit CallingThreadScope(unsigned long caller) noexcept;
+    ~CallingThreadScope();
+    CallingThreadScope(const CallingThreadScope&) = delete;
+    CallingThreadScope& operator=(const CallingThreadScope&) = delete;
+
+private:
+    unsigned long previous_;
+};
+
 class ComThread {
 public:
     // Starts the thread; it enters the multithreaded apartment before any work runs.
@@ -28,7 +45,11 @@ public:
     auto Run(Work&& work) -> decltype(work()) {
         using Result = decltype(work());
         if (std::this_thread::get_id() == thread_.get_id()) return work();
-        std::packaged_task<Result()> task([&work]() -> Result { return work(); });
+        const unsigned long caller = CallingThreadId();
+        std::packaged_task<Result()> task([&work, caller]() -> Result {
+            const CallingThreadScope scope(caller);
+            return work();
+        });
         std::future<Result> done = task.get_future();
         Post([&task] { task(); });
         return done.get();

@@ -205,6 +205,26 @@ TEST_F(ReadTest, TagsOfTwoNodesAndArrayElementsFillTheirOwnColumns) {
     Dll().kesti2_connectionClose(c);
 }
 
+// An array value of another size than configured leaves every element's cells missing and is
+// told once per read and array, with the rows it leaves missing.
+TEST_F(ReadTest, AnArrayOfTheWrongSizeIsOneErrorPerRead) {
+    SimulationServer sim(kHistory);
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}},
+                       "<arraynode tag=\"P.vec\" size=\"2\"><arraytag>v1</arraytag><arraytag>v2</arraytag></arraynode>\n");
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 2u);
+    const Rows rows = Read(c, {vec[0], vec[1]}, kT0, 1, 60);
+    EXPECT_EQ(rows, Rows(60, {"-", "-"}));
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "Array data does not match the set size."), 1u) << log;
+    EXPECT_NE(log.find("[Error]\r\nArray data does not match the set size. Returning missing values. 3 elements read from "
+                       "tag P.vec, expected 2 (the size attribute set in the configuration)\r\nRows left missing: 60, from "),
+              std::string::npos) << log;
+    Dll().kesti2_connectionClose(c);
+}
+
 TEST_F(ReadTest, CurrentValuesAndUpdateTimes) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

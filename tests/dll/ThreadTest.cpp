@@ -103,5 +103,32 @@ TEST_F(ThreadTest, TwoHostThreadsReadOneConnectionAtOnce) {
     Dll().kesti2_connectionClose(c);
 }
 
+// Every record of a host thread's calls names that thread, also those written on the
+// connection's own COM thread: a support engineer follows one host thread through the log.
+TEST_F(ThreadTest, EveryRecordOfAHostThreadsCallsNamesThatThread) {
+    SimulationServer sim(kPlant);
+    WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}}, "", "<setting key=\"LogLevel\" value=\"4\" />\n");
+    DWORD hostThread = 0;
+    std::string value;
+    std::thread host([&] {
+        hostThread = GetCurrentThreadId();
+        ConnectionHandle c = Open();
+        if (c == nullptr) return;
+        TagHandle tag = TagsOf(c, 0).at(0);
+        VectorHandle rows[2] = {};
+        if (Dll().kesti2_connectionReadHistoricalDataEx(c, &tag, 1, kT0, 60, 2, rows) == ResultOk) value = Cell(rows[1], 0);
+        for (VectorHandle row : rows) Dll().kesti2_vectorFree(row);
+        Dll().kesti2_connectionClose(c);
+    });
+    host.join();
+    EXPECT_EQ(value, "1");
+    const std::string log = ReadLog("OPCHDAKestiLog.log");
+    const std::string expected = "[TID:" + std::to_string(hostThread) + "]";
+    std::size_t records = 0;
+    for (std::size_t at = log.find("[TID:"); at != std::string::npos; at = log.find("[TID:", at + 1), ++records)
+        EXPECT_EQ(log.substr(at, expected.size()), expected) << log.substr(at > 200 ? at - 200 : 0, 400);
+    EXPECT_GE(records, 5u) << "opening, browsing, reading at Debug level and closing write records: " << log;
+}
+
 } // namespace
 } // namespace kesti::test
