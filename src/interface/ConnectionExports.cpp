@@ -98,8 +98,7 @@ KestiResult KESTI_CALL kesti2_tagGetName(TagHandle tag, StringHandle* name) {
 KestiResult KESTI_CALL kesti2_tagGetUpdateTime(TagHandle tag, uint32_t* seconds) {
     if (tag == nullptr || seconds == nullptr) return ResultInvalidArgument;
     return SilentGuard([&] {
-        const Tag* plain = dynamic_cast<const Tag*>(FromHandle(tag));
-        *seconds = plain != nullptr ? static_cast<uint32_t>(plain->GetUpdateTime()) : 0u;
+        *seconds = static_cast<uint32_t>(FromHandle(tag)->GetUpdateTime());
         return ResultOk;
     });
 }

@@ -7,20 +7,20 @@
 #include "interface/OpcHDAKesti.h"
 #include "model/SourceConnection.h"
 #include "model/ValueVector.h"
-#include "model/KestiTag.h"
+#include "model/Tag.h"
 #include "model/Node.h"
 
 namespace kesti {
 
 inline SourceConnection* FromHandle(ConnectionHandle h) { return reinterpret_cast<SourceConnection*>(h); }
 inline Node* FromHandle(NodeHandle h) { return reinterpret_cast<Node*>(h); }
-inline KestiTag* FromHandle(TagHandle h) { return reinterpret_cast<KestiTag*>(h); }
+inline Tag* FromHandle(TagHandle h) { return reinterpret_cast<Tag*>(h); }
 inline BoundaryString* FromHandle(StringHandle h) { return reinterpret_cast<BoundaryString*>(h); }
 inline ValueVector* FromHandle(VectorHandle h) { return reinterpret_cast<ValueVector*>(h); }
 
 inline ConnectionHandle ToHandle(SourceConnection* p) { return reinterpret_cast<ConnectionHandle>(p); }
 inline NodeHandle ToHandle(Node* p) { return reinterpret_cast<NodeHandle>(p); }
-inline TagHandle ToHandle(KestiTag* p) { return reinterpret_cast<TagHandle>(p); }
+inline TagHandle ToHandle(Tag* p) { return reinterpret_cast<TagHandle>(p); }
 inline StringHandle ToHandle(BoundaryString* p) { return reinterpret_cast<StringHandle>(p); }
 inline VectorHandle ToHandle(ValueVector* p) { return reinterpret_cast<VectorHandle>(p); }
 

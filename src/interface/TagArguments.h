@@ -14,8 +14,8 @@ inline bool AllTagsPresent(const TagHandle* tags, std::uint32_t count) {
     return true;
 }
 
-inline std::vector<KestiTag*> TagList(const TagHandle* tags, std::uint32_t count) {
-    std::vector<KestiTag*> list;
+inline std::vector<Tag*> TagList(const TagHandle* tags, std::uint32_t count) {
+    std::vector<Tag*> list;
     list.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) list.push_back(FromHandle(tags[i]));
     return list;

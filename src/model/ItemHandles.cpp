@@ -1,42 +1,33 @@
 #include "model/ItemHandles.h"
 
 #include <map>
-#include <utility>
 #include <string>
+#include <utility>
 
-#include "model/KestiTag.h"
+#include "model/Tag.h"
 
 namespace kesti {
 
-void UpdateServerHandles(OpcHdaProxy& proxy, const std::vector<TagEntry>& request) {
-    std::vector<Tag*> tags;
+RequestItems ResolveItems(OpcHdaProxy& proxy, const std::vector<TagEntry>& request) {
     std::vector<std::string> itemIds;
-    for (const TagEntry& entry : request) {
-        if (entry.tag->HasServerHandle() || entry.tag->HandleFailed()) continue;
-        tags.push_back(entry.tag);
-        itemIds.push_back(entry.tag->GetItemId());
-    }
+    itemIds.reserve(request.size());
+    for (const TagEntry& entry : request) itemIds.push_back(entry.tag->ItemId());
     const std::vector<ItemHandleResult> answers = proxy.GetItemHandles(itemIds); // one per item id
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        if (FAILED(answers[i].error))
-            tags[i]->MarkHandleFailed(); // whatever handle the server put there is never used
-        else
-            tags[i]->SetServerHandle(answers[i].handle);
-    }
-}
 
-std::vector<ServerItem> CollectServerItems(const std::vector<TagEntry>& request) {
-    std::vector<ServerItem> items;
-    // An item's index by handle, apart for array elements and whole tags of the same item.
-    std::map<std::pair<OPCHANDLE, bool>, std::size_t> itemOf;
-    for (const TagEntry& entry : request) {
-        const Tag* tag = entry.tag;
-        if (!tag->HasServerHandle()) continue;
-        const auto [found, added] = itemOf.emplace(std::make_pair(tag->GetServerHandle(), tag->IsArrayElement()), items.size());
-        if (added) items.push_back(ServerItem{tag->GetServerHandle(), {&entry}});
-        else items[found->second].entries.push_back(&entry);
+    RequestItems resolved;
+    std::map<std::pair<OPCHANDLE, bool>, std::size_t> itemOf; // by handle, array elements apart
+    for (std::size_t i = 0; i < request.size(); ++i) {
+        const TagEntry& entry = request[i];
+        if (FAILED(answers[i].error)) { // whatever handle the server put there is never used
+            resolved.refused.push_back(&entry);
+            continue;
+        }
+        const auto [found, added] =
+            itemOf.emplace(std::make_pair(answers[i].handle, entry.tag->IsArrayElement()), resolved.items.size());
+        if (added) resolved.items.push_back(ServerItem{answers[i].handle, {&entry}});
+        else resolved.items[found->second].entries.push_back(&entry);
     }
-    return items;
+    return resolved;
 }
 
 } // namespace kesti

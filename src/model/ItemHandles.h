@@ -1,6 +1,7 @@
 #pragma once
-// The server handles of a request's tags: obtained once per tag and connection, and the
-// items a read or write sends, each with the request entries it serves.
+// The items a read or write of a request sends: the server handle of each (from the
+// connection's item cache, which asks the server once per item id and connection) and the
+// request entries it serves.
 #include <vector>
 
 #include "model/TagEntry.h"
@@ -15,13 +16,16 @@ struct ServerItem {
     std::vector<const TagEntry*> entries;
 };
 
-// Server handles for every tag of the request that has none yet; tags of one item id share
-// its handle. Throws ComError when the server's call fails as a whole; tags whose items the
-// server refuses are remembered as failed and never asked for again.
-void UpdateServerHandles(OpcHdaProxy& proxy, const std::vector<TagEntry>& request);
+struct RequestItems {
+    // In the order of their first entry; the entries of one handle are one item (array
+    // elements apart from whole tags of the same item id).
+    std::vector<ServerItem> items;
+    // The entries whose item the server refused a handle for.
+    std::vector<const TagEntry*> refused;
+};
 
-// The items of the request that have a handle, in the order of their first entry; the
-// entries of one handle are one item (array elements apart from whole tags).
-std::vector<ServerItem> CollectServerItems(const std::vector<TagEntry>& request);
+// The items of the request. Throws ComError when the server's GetItemHandles fails as a
+// whole; an item it refuses is never asked for again in the connection.
+RequestItems ResolveItems(OpcHdaProxy& proxy, const std::vector<TagEntry>& request);
 
 } // namespace kesti

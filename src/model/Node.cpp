@@ -1,7 +1,5 @@
 #include "model/Node.h"
 
-#include <ctime>
-
 #include <boost/format.hpp>
 
 #include "base/ComError.h"
@@ -14,12 +12,11 @@
 
 namespace kesti {
 
-Node::Node(SourceConnection* connection, std::string name, std::string itemId)
-    : connection_(connection), name_(std::move(name)), itemId_(std::move(itemId)) {}
+Node::Node(SourceConnection* connection, std::string name) : connection_(connection), name_(std::move(name)) {}
 
 Node::~Node() = default;
 
-KestiTag& Node::AddTag(std::unique_ptr<KestiTag> tag) {
+Tag& Node::AddTag(std::unique_ptr<Tag> tag) {
     tags_.push_back(std::move(tag));
     return *tags_.back();
 }
@@ -36,26 +33,9 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
     return *connection->Proxy();
 }
 
-// Connects the proxy again; whether or not that works, the tags' handles of the lost server
-// are forgotten. False when this export call has reconnected already.
-bool ReconnectAndForgetHandles(OpcHdaProxy& proxy, SourceConnection& connection, HRESULT lost) {
-    const auto forget = [&] {
-        for (const auto& node : connection.Nodes()) node->ForgetServerHandles();
-    };
-    bool reconnected = false;
-    try {
-        reconnected = proxy.Reconnect(lost);
-    } catch (...) {
-        forget();
-        throw;
-    }
-    if (reconnected) forget();
-    return reconnected;
-}
-
 // Runs a node's work on the connection's COM thread. When the server is lost, the proxy
-// connects again (once per export call), every tag of the connection forgets its handle, and
-// the work runs once more. A loss that remains is told as any failed call is: at Error, with
+// connects again (once per export call), with the item handles of the lost server forgotten,
+// and the work runs once more. A loss that remains is told as any failed call is: at Error, with
 // the node's cells left missing; a server that cannot be activated again fails the export.
 template <class Work>
 void RunWithReconnect(SourceConnection* connection, Work work) {
@@ -66,7 +46,7 @@ void RunWithReconnect(SourceConnection* connection, Work work) {
             return;
         } catch (const ComError& e) {
             if (!IsLostConnection(e.Result())) throw;
-            if (!ReconnectAndForgetHandles(proxy, *connection, e.Result())) {
+            if (!proxy.Reconnect(e.Result())) {
                 LogMessage(LogError, e.Message());
                 return;
             }
@@ -116,29 +96,13 @@ void Node::WriteBatchData(const std::vector<TagEntry>&, const std::string&, std:
     LogMessage(LogDebug, "WriteBatchData was called, but is not implemented");
 }
 
-void Node::ForgetServerHandles() {
-    for (const auto& tag : tags_)
-        if (auto* withHandle = dynamic_cast<Tag*>(tag.get())) withHandle->ForgetServerHandle();
-    for (const auto& child : children_) child->ForgetServerHandles();
-}
-
-std::int64_t Node::GetUpdateTime() const { return static_cast<std::int64_t>(std::time(nullptr)); }
-
-std::int64_t Node::RaiseUpdateTime(std::int64_t) { return GetUpdateTime(); }
-
 ArrayNode::ArrayNode(SourceConnection* connection, std::string name, std::string itemId,
                      const std::vector<std::string>& elementNames)
-    : Node(connection, std::move(name), std::move(itemId)) {
+    : Node(connection, std::move(name)), itemId_(std::move(itemId)) {
     for (std::size_t i = 0; i < elementNames.size(); ++i)
-        AddTag(std::make_unique<ArrayTag>(*this, elementNames[i], static_cast<std::uint32_t>(i)));
+        AddTag(std::make_unique<Tag>(*this, elementNames[i], static_cast<std::uint32_t>(i)));
     LogMessage(LogInformation,
                (boost::format("Added array node %1% with %2% tags.") % ItemId() % elementNames.size()).str());
-}
-
-std::int64_t ArrayNode::RaiseUpdateTime(std::int64_t t) {
-    const std::int64_t previous = updateTime_;
-    if (t > updateTime_) updateTime_ = t;
-    return previous;
 }
 
 } // namespace kesti

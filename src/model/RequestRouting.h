@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/KestiTag.h"
+#include "model/Tag.h"
 #include "model/TagEntry.h"
 
 namespace kesti {
@@ -17,7 +17,7 @@ struct NodeRequest {
 
 // Requests in the order in which their nodes first appear; a repeated tag gets each of its
 // columns. Element tags of an array land in their ArrayNode's request.
-std::vector<NodeRequest> GroupTagsByNode(const std::vector<KestiTag*>& tags);
+std::vector<NodeRequest> GroupTagsByNode(const std::vector<Tag*>& tags);
 
 // Opens an export call on the connections of the requests: each may reconnect once in it.
 void AllowOneReconnect(const std::vector<NodeRequest>& requests);

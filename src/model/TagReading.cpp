@@ -10,7 +10,7 @@
 #include "base/Log.h"
 #include "base/ResultText.h"
 #include "model/ItemHandles.h"
-#include "model/KestiTag.h"
+#include "model/Tag.h"
 #include "model/Node.h"
 #include "opchda/OpcHdaConstants.h"
 #include "opchda/OpcHdaText.h"
@@ -70,7 +70,7 @@ struct ArrayMismatch {
 
 std::optional<ArrayMismatch> MismatchOf(const Tag& tag, const VARIANT& value) {
     if (!tag.IsArrayElement()) return std::nullopt;
-    const std::size_t expected = static_cast<const ArrayTag&>(tag).Array().ElementCount();
+    const std::size_t expected = tag.Array().ElementCount();
     const std::size_t read = ElementCount(value);
     if (read == expected) return std::nullopt;
     return ArrayMismatch{read, expected};
@@ -81,7 +81,7 @@ std::optional<ArrayMismatch> MismatchOf(const Tag& tag, const VARIANT& value) {
 void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVector& row, bool current) {
     Tag& tag = *entry.tag;
     const VARIANT& value = s.Value(k);
-    const std::size_t element = tag.IsArrayElement() ? static_cast<const ArrayTag&>(tag).ElementIndex() : 0;
+    const std::size_t element = tag.ElementIndex();
     const std::size_t column = static_cast<std::size_t>(entry.column);
     if (tag.IsArrayElement() || !WritePlainReal(value, column, row)) WriteConverted(value, element, column, row);
     if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.Tick(k)))));
@@ -109,7 +109,7 @@ private:
     void Flush() noexcept {
         if (rows_ == 0) return;
         try {
-            const auto& array = static_cast<const ArrayTag*>(item_.entries.front()->tag)->Array();
+            const auto& array = item_.entries.front()->tag->Array();
             std::string text = (boost::format("Array data does not match the set size. Returning missing values. %1% "
                                               "elements read from tag %2%, expected %3% (the size attribute set in the "
                                               "configuration)") % mismatch_.read % array.ItemId() % mismatch_.expected).str();
@@ -244,15 +244,16 @@ void LogRawValues(const RawSeries& s, const Tag& tag) {
 
 void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const ReadWindow& window,
                    ValueTable& table) {
+    RequestItems resolved;
     try {
-        UpdateServerHandles(proxy, request);
+        resolved = ResolveItems(proxy, request);
     } catch (const Exception& e) {
         if (IsLostConnection(e)) throw; // the node reconnects
         LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
         return;
     }
     ReadRequest r = proxy.PrepareRead(window);
-    const std::vector<ServerItem> items = CollectServerItems(request);
+    const std::vector<ServerItem>& items = resolved.items;
     if (items.empty()) return; // nothing the server granted a handle for
     std::vector<OPCHANDLE> handles;
     for (const ServerItem& item : items) handles.push_back(item.handle);

@@ -8,7 +8,7 @@
 #include "base/Log.h"
 #include "base/TextConversion.h"
 #include "model/ItemHandles.h"
-#include "model/KestiTag.h"
+#include "model/Tag.h"
 #include "model/Node.h"
 
 namespace kesti {
@@ -36,10 +36,9 @@ platform::UniqueVariant CellValue(const ValueVector& row, std::size_t column) {
 // The request's entry of each element of an array item, in element order; empty when the
 // request does not name every element (nothing is guessed).
 std::vector<const TagEntry*> ElementEntries(const ServerItem& item) {
-    const auto& array = static_cast<const ArrayTag*>(item.entries.front()->tag)->Array();
-    std::vector<const TagEntry*> byElement(array.ElementCount(), nullptr);
+    std::vector<const TagEntry*> byElement(item.entries.front()->tag->Array().ElementCount(), nullptr);
     for (const TagEntry* entry : item.entries) {
-        const auto index = static_cast<const ArrayTag*>(entry->tag)->ElementIndex();
+        const auto index = entry->tag->ElementIndex();
         if (index < byElement.size()) byElement[index] = entry;
     }
     for (const TagEntry* entry : byElement)
@@ -78,14 +77,13 @@ const TagEntry* WrittenEntry(const ServerItem& item, const ValueVector& row) {
 
 std::string ItemName(const ServerItem& item) {
     const Tag* tag = item.entries.front()->tag;
-    return tag->IsArrayElement() ? static_cast<const ArrayTag*>(tag)->Array().Name() : tag->Name();
+    return tag->IsArrayElement() ? tag->Array().Name() : tag->Name();
 }
 
-void WarnAboutRefusedTags(const std::vector<TagEntry>& request) {
-    for (const TagEntry& entry : request)
-        if (entry.tag->HandleFailed())
-            LogMessage(LogWarning, (boost::format("Tag %1% is not written: the server refused its item handle.") %
-                                    entry.tag->Name()).str());
+void WarnAboutRefusedTags(const std::vector<const TagEntry*>& refused) {
+    for (const TagEntry* entry : refused)
+        LogMessage(LogWarning, (boost::format("Tag %1% is not written: the server refused its item handle.") %
+                                entry->tag->Name()).str());
 }
 
 // One item of the call as it is written row by row: a plain item, or an array with its
@@ -163,11 +161,10 @@ void RaiseUpdateTimes(const RowValues& row, const ItemResults& outcome, const Ti
 
 void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
                const std::vector<const ValueVector*>& rows) {
-    UpdateServerHandles(proxy, request);
+    const RequestItems resolved = ResolveItems(proxy, request);
     HistoryWriter writer = proxy.Writer();
-    WarnAboutRefusedTags(request);
-    const std::vector<ServerItem> items = CollectServerItems(request);
-    std::vector<WrittenItem> written(items.begin(), items.end());
+    WarnAboutRefusedTags(resolved.refused);
+    std::vector<WrittenItem> written(resolved.items.begin(), resolved.items.end());
 
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TimePoint t = start + step * static_cast<int>(r);

@@ -9,9 +9,9 @@
 namespace kesti {
 
 std::unique_ptr<Node> BuildConfiguredNode(SourceConnection& connection, const ConfiguredNode& configured) {
-    auto node = std::make_unique<Node>(&connection, configured.itemId, configured.browsePath);
+    auto node = std::make_unique<Node>(&connection, configured.itemId);
     try {
-        for (auto& [name, itemId] : connection.Proxy()->BrowseTags(node->Name(), node->ItemId())) {
+        for (auto& [name, itemId] : connection.Proxy()->BrowseTags(configured.itemId, configured.browsePath)) {
             const std::vector<std::string> elements = FindArrayTagNames(connection.Config().arrayNodes, itemId);
             if (!elements.empty())
                 node->AddChild(std::make_unique<ArrayNode>(&connection, name, itemId, elements));
@@ -21,13 +21,13 @@ std::unique_ptr<Node> BuildConfiguredNode(SourceConnection& connection, const Co
     } catch (const Exception& e) {
         LogMessage(LogWarning,
                    (boost::format("kesti2_connectionOpen:Node: Operation Load Tags failed (%1%).") % ExceptionText(e)).str());
-        return std::make_unique<Node>(&connection, configured.itemId, configured.browsePath); // without tags and children
+        return std::make_unique<Node>(&connection, configured.itemId); // without tags and children
     }
     return node;
 }
 
 std::unique_ptr<Node> BuildTopNode(SourceConnection& connection) {
-    auto top = std::make_unique<Node>(&connection, connection.Proxy()->ServerDisplayName(), connection.Config().url);
+    auto top = std::make_unique<Node>(&connection, connection.Proxy()->ServerDisplayName());
     for (const ConfiguredNode& configured : connection.Config().nodes)
         top->AddChild(BuildConfiguredNode(connection, configured));
     return top;

@@ -13,15 +13,15 @@ protected:
     void SetUp() override {
         TempDataFolderTest::SetUp();
         connection_ = new SourceConnection();
-        auto top = std::make_unique<Node>(connection_, "Server", "opchda://localhost/Sim");
+        auto top = std::make_unique<Node>(connection_, "Server");
         for (const char* name : {"A", "B", "C"}) {
-            auto node = std::make_unique<Node>(connection_, name, name);
+            auto node = std::make_unique<Node>(connection_, name);
             node->AddTag(std::make_unique<Tag>(*node, std::string(name) + ".t1", std::string(name) + ".t1"));
             node->AddTag(std::make_unique<Tag>(*node, std::string(name) + ".t2", std::string(name) + ".t2"));
             top->AddChild(std::move(node));
         }
-        array_ = static_cast<ArrayNode*>(&top->Children()[0]->AddChild(std::make_unique<ArrayNode>(
-            connection_, "Vector", "A.vector", std::vector<std::string>{"v_1", "v_2", "v_3"})));
+        top->Children()[0]->AddChild(std::make_unique<ArrayNode>(connection_, "Vector", "A.vector",
+                                                                 std::vector<std::string>{"v_1", "v_2", "v_3"}));
         connection_->AddNode(std::move(top));
     }
     void TearDown() override {
@@ -32,11 +32,9 @@ protected:
     ConnectionHandle Connection() const { return ToHandle(connection_); }
     Node& Top() const { return *connection_->Nodes()[0]; }
     TagHandle TagOf(int node, int tag) const { return ToHandle(Top().Children()[node]->Tags()[tag].get()); }
-    ArrayNode& Array() const { return *array_; }
 
 private:
     SourceConnection* connection_ = nullptr;
-    ArrayNode* array_ = nullptr;
 };
 
 std::string Text(StringHandle s) {
@@ -74,28 +72,6 @@ TEST_F(TreeExportsTest, WalksNodesAndTagsInOrder) {
     uint32_t updated = 99;
     ASSERT_EQ(kesti2_tagGetUpdateTime(tag, &updated), ResultOk);
     EXPECT_EQ(updated, 0u);
-}
-
-TEST_F(TreeExportsTest, ArrayElementsShareTheirNodesHandleAndUpdateTime) {
-    const auto& elements = Array().Tags();
-    ASSERT_EQ(elements.size(), 3u);
-    auto* first = static_cast<Tag*>(elements[0].get());
-    auto* last = static_cast<Tag*>(elements[2].get());
-    EXPECT_FALSE(first->HasServerHandle());
-    EXPECT_EQ(first->GetServerHandle(), 4294967295u);
-    first->SetServerHandle(17);
-    EXPECT_TRUE(last->HasServerHandle());
-    EXPECT_EQ(last->GetServerHandle(), 17u);
-    EXPECT_EQ(last->GetItemId(), "A.vector");
-    EXPECT_TRUE(last->IsArrayElement());
-    EXPECT_EQ(static_cast<ArrayTag*>(last)->ElementIndex(), 2u);
-
-    EXPECT_EQ(last->RaiseUpdateTime(100), 0);
-    EXPECT_EQ(first->RaiseUpdateTime(50), 100);
-    uint32_t updated = 0;
-    ASSERT_EQ(kesti2_tagGetUpdateTime(ToHandle(elements[1].get()), &updated), ResultOk);
-    EXPECT_EQ(updated, 100u);
-    EXPECT_NE(LogText().find("Added array node A.vector with 3 tags."), std::string::npos);
 }
 
 TEST_F(TreeExportsTest, BatchWriteLogsOnceForEachNodeAtDebugLevel) {

@@ -1,0 +1,14 @@
+#include "model/Tag.h"
+
+#include "model/Node.h"
+
+namespace kesti {
+
+Tag::Tag(Node& owner, std::string name, std::string itemId)
+    : owner_(owner), name_(std::move(name)), itemId_(std::move(itemId)), updateTime_(&ownUpdateTime_) {}
+
+Tag::Tag(ArrayNode& array, std::string name, std::uint32_t elementIndex)
+    : owner_(array), array_(&array), name_(std::move(name)), itemId_(array.ItemId()), elementIndex_(elementIndex),
+      updateTime_(&array.ElementsUpdateTime()) {}
+
+} // namespace kesti
