@@ -28,6 +28,15 @@ void ThrowIfFailed(HRESULT result, const char* call, const char* pattern) {
     throw ComError(result, call, (message % HResultText(result)).str());
 }
 
+void LogIfFailed(HRESULT result, const char* call) noexcept {
+    if (SUCCEEDED(result)) return;
+    try {
+        LogMessage(LogWarning, ComError(result, call).Message());
+    } catch (...) {
+        // The call was best effort; so is its record.
+    }
+}
+
 void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
                        const ItemLabel& label) {
     bool anyFailed = false;

@@ -33,6 +33,17 @@ void ThrowIfFailed(HRESULT result, const char* call);
 // Throws ComError with the pattern's message; a %1% in it is the result's HResultText.
 void ThrowIfFailed(HRESULT result, const char* call, const char* pattern);
 
+// A call's result with a missing out-pointer counted as a failure: a server may answer S_OK
+// and leave the pointer null, which must never be read through. `missing` is the result then
+// (E_POINTER, or E_NOINTERFACE for an interface).
+inline HRESULT NullAsFailure(HRESULT result, const void* out, HRESULT missing = E_POINTER) {
+    return SUCCEEDED(result) && out == nullptr ? missing : result;
+}
+
+// For a best-effort call whose failure changes nothing but is worth knowing: one Warning
+// record "<call> failed: <HResultText>" when the result is a failure. Never throws.
+void LogIfFailed(HRESULT result, const char* call) noexcept;
+
 // How the item at position i is named in a record: its index, its item id, its tag...
 using ItemLabel = std::function<std::string(std::size_t)>;
 

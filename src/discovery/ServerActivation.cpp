@@ -39,7 +39,7 @@ platform::ComPtr<IUnknown> ActivateOnHost(const CLSID& clsid, const std::string&
     ThrowIfFailed(PingHost(host), "PingHost", "Ping failed. Could not reach OPC Server.");
     platform::ComPtr<IUnknown> unknown;
     const HRESULT result = CreateInstanceOnHost(clsid, host, iid, unknown.GetAddressOf(), identity);
-    ThrowIfFailed(SUCCEEDED(result) && !unknown ? E_NOINTERFACE : result, "NvCreateInstanceEx");
+    ThrowIfFailed(NullAsFailure(result, unknown.Get(), E_NOINTERFACE), "NvCreateInstanceEx");
     return unknown;
 }
 

@@ -8,7 +8,7 @@ platform::ComPtr<I> ActivateOnHost(const CLSID& clsid, const std::string& host, 
     const platform::ComPtr<IUnknown> unknown = ActivateOnHost(clsid, host, __uuidof(I), identity);
     auto query = platform::Query<I>(unknown.Get());
     ThrowIfFailed(query.result, "NvCreateInstanceEx");
-    if (identity != nullptr) identity->ApplyTo(query.pointer.Get());
+    if (identity != nullptr) LogIfFailed(identity->ApplyTo(query.pointer.Get()), "CoSetProxyBlanket");
     return query.pointer;
 }
 

@@ -104,10 +104,11 @@ public:
         platform::UniqueCoTaskMemString progId, userType, versionIndependent;
         ClassDetails details;
         if (list2_) {
-            list2_->GetClassDetails(clsid, progId.Put(), userType.Put(), versionIndependent.Put());
+            LogIfFailed(list2_->GetClassDetails(clsid, progId.Put(), userType.Put(), versionIndependent.Put()),
+                        "IOPCServerList2::GetClassDetails");
             details.versionIndependent = AnsiText(versionIndependent);
         } else {
-            list1_->GetClassDetails(clsid, progId.Put(), userType.Put());
+            LogIfFailed(list1_->GetClassDetails(clsid, progId.Put(), userType.Put()), "IOPCServerList::GetClassDetails");
             // This machine's registry knows what the older interface does not tell.
             if (host_.empty()) details.versionIndependent = ClassKeyText(braced, "VersionIndependentProgID");
         }
@@ -123,7 +124,7 @@ private:
         platform::ComPtr<Enumerator> classes;
         if (FAILED(list.EnumClassesOfCategories(1, &category, 0, nullptr, classes.GetAddressOf())) || !classes)
             return false;
-        if (identity_ != nullptr) identity_->ApplyTo(classes.Get());
+        if (identity_ != nullptr) LogIfFailed(identity_->ApplyTo(classes.Get()), "CoSetProxyBlanket");
         ids = ReadClassIds(*classes.Get());
         return true;
     }
@@ -185,7 +186,7 @@ std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentit
     try {
         list.emplace(host, identity);
     } catch (const ComError& e) {
-        throw Exception(SystemMessageText(e.Result())); // the dialog shows the system's words
+        throw ComError(e.Result(), e.Call(), SystemMessageText(e.Result())); // the dialog shows the system's words
     }
 
     std::vector<OPCServerInfo> servers;

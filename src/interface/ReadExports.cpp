@@ -28,9 +28,9 @@ KestiResult KESTI_CALL kesti2_connectionReadCurrentData(ConnectionHandle connect
         ValueTable table(1, count);
         auto result = std::make_unique<ValueVector>(count);
         const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
-        AllowOneReconnect(requests);
+        ReconnectBudget budget; // one reconnect per connection in this call
         for (const NodeRequest& request : requests) {
-            request.node->ReadCurrentData(table, request.entries);
+            request.node->ReadCurrentData(table, request.entries, budget);
             for (const TagEntry& entry : request.entries)
                 result->Set(entry.column, table.Row(0).At(entry.column));
         }
@@ -47,9 +47,9 @@ KestiResult KESTI_CALL kesti2_connectionReadHistoricalDataEx(ConnectionHandle co
     return LoggingGuard("kesti2_connectionReadHistoricalDataEx", [&] {
         ValueTable table(rows, count);
         const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
-        AllowOneReconnect(requests);
+        ReconnectBudget budget; // one reconnect per connection in this call
         for (const NodeRequest& request : requests)
-            request.node->ReadHistoricalData(table, request.entries, start, step);
+            request.node->ReadHistoricalData(table, request.entries, start, step, budget);
         for (uint32_t r = 0; r < rows; ++r) rowValues[r] = ToHandle(table.TakeRow(r).release()); // no copy
         return ResultOk;
     });

@@ -32,9 +32,9 @@ KestiResult KESTI_CALL kesti2_connectionWriteHistoricalDataEx(ConnectionHandle c
         std::vector<const ValueVector*> rowList;
         for (uint32_t r = 0; r < rows; ++r) rowList.push_back(FromHandle(rowValues[r]));
         const std::vector<NodeRequest> requests = GroupTagsByNode(TagList(tags, count));
-        AllowOneReconnect(requests);
+        ReconnectBudget budget; // one reconnect per connection in this call
         for (const NodeRequest& request : requests)
-            request.node->WriteHistoricalData(request.entries, start, step, rowList);
+            request.node->WriteHistoricalData(request.entries, start, step, rowList, budget);
         return ResultOk;
     });
 }

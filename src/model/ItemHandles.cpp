@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "base/ComError.h"
+#include "base/Log.h"
 #include "model/Tag.h"
 
 namespace kesti {
@@ -12,7 +14,13 @@ RequestItems ResolveItems(OpcHdaProxy& proxy, const std::vector<TagEntry>& reque
     std::vector<std::string> itemIds;
     itemIds.reserve(request.size());
     for (const TagEntry& entry : request) itemIds.push_back(entry.tag->ItemId());
-    const std::vector<ItemHandleResult> answers = proxy.GetItemHandles(itemIds); // one per item id
+    std::vector<ItemHandleResult> answers; // one per item id
+    try {
+        answers = proxy.GetItemHandles(itemIds);
+    } catch (const ComError&) {
+        LogMessage(LogError, "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
+        throw;
+    }
 
     RequestItems resolved;
     std::map<std::pair<OPCHANDLE, bool>, std::size_t> itemOf; // by handle, array elements apart

@@ -34,22 +34,32 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
 }
 
 // Runs a node's work on the connection's COM thread. When the server is lost, the proxy
-// connects again (once per export call), with the item handles of the lost server forgotten,
-// and the work runs once more. A loss that remains is told as any failed call is: at Error, with
-// the node's cells left missing; a server that cannot be activated again fails the export.
+// connects again (once per export call and connection), with the item handles of the lost
+// server forgotten, and the work runs once more. A loss that remains is told as any failed
+// call is: at Error, with the node's cells left missing; a server that cannot be activated
+// again fails the export, and the nodes after it in the same call fail at once.
 template <class Work>
-void RunWithReconnect(SourceConnection* connection, Work work) {
+void RunWithReconnect(SourceConnection* connection, ReconnectBudget& budget, Work work) {
     OpcHdaProxy& proxy = ProxyOf(connection);
     proxy.RunExclusively([&] {
+        if (const HRESULT lost = budget.FailedReconnect(proxy); FAILED(lost)) throw ComError(lost, "Reconnect");
+        HRESULT lost = S_OK;
         try {
             work(proxy);
             return;
         } catch (const ComError& e) {
             if (!IsLostConnection(e.Result())) throw;
-            if (!proxy.Reconnect(e.Result())) {
+            if (!budget.Take(proxy)) {
                 LogMessage(LogError, e.Message());
                 return;
             }
+            lost = e.Result();
+        }
+        try {
+            proxy.Reconnect(lost);
+        } catch (const ComError&) {
+            budget.NoteFailedReconnect(proxy, lost);
+            throw;
         }
         try {
             work(proxy);
@@ -64,20 +74,20 @@ Duration StepOf(std::int32_t seconds) { return boost::posix_time::microseconds(s
 
 } // namespace
 
-void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries) {
+void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries, ReconnectBudget& budget) {
     const ReadWindow current{TimePoint(boost::posix_time::not_a_date_time), Duration(boost::posix_time::not_a_date_time), 1};
-    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, current, table); });
+    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, current, table); });
 }
 
 void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
-                              std::int32_t step) {
+                              std::int32_t step, ReconnectBudget& budget) {
     const ReadWindow window{TimePointFromSeconds(start), StepOf(step), table.RowCount()};
-    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, window, table); });
+    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, window, table); });
 }
 
 void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
-                               const std::vector<const ValueVector*>& rows) {
-    RunWithReconnect(connection_, [&](OpcHdaProxy& proxy) {
+                               const std::vector<const ValueVector*>& rows, ReconnectBudget& budget) {
+    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) {
         WriteRows(proxy, entries, TimePointFromSeconds(start), StepOf(step), rows);
     });
 }

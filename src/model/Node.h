@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/ReconnectBudget.h"
 #include "model/Tag.h"
 #include "model/TagEntry.h"
 #include "model/ValueTable.h"
@@ -30,13 +31,14 @@ public:
     Tag& AddTag(std::unique_ptr<Tag> tag);
     Node& AddChild(std::unique_ptr<Node> child);
 
-    // Reads through the connection's proxy with one server call for all entries.
-    void ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries);
+    // Reads through the connection's proxy with one server call for all entries; a lost
+    // server is connected again within the export call's budget.
+    void ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries, ReconnectBudget& budget);
     void ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
-                            std::int32_t step);
+                            std::int32_t step, ReconnectBudget& budget);
 
     void WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
-                             const std::vector<const ValueVector*>& rows);
+                             const std::vector<const ValueVector*>& rows, ReconnectBudget& budget);
 
     // Batches are not supported by OPC HDA servers: these only log at Debug level.
     void ReadBatchData(const std::vector<TagEntry>& entries, const std::string& batch, std::int32_t time);

@@ -1,6 +1,5 @@
 #include "model/RequestRouting.h"
 
-#include <set>
 #include <unordered_map>
 
 #include "model/Node.h"
@@ -19,14 +18,6 @@ std::vector<NodeRequest> GroupTagsByNode(const std::vector<Tag*>& tags) {
         requests[position->second].entries.push_back(TagEntry{tag, column});
     }
     return requests;
-}
-
-void AllowOneReconnect(const std::vector<NodeRequest>& requests) {
-    std::set<OpcHdaProxy*> proxies;
-    for (const NodeRequest& request : requests)
-        if (SourceConnection* connection = request.node->Connection(); connection != nullptr && connection->Proxy())
-            proxies.insert(connection->Proxy());
-    for (OpcHdaProxy* proxy : proxies) proxy->AllowOneReconnect();
 }
 
 } // namespace kesti

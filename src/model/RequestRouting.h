@@ -19,7 +19,4 @@ struct NodeRequest {
 // columns. Element tags of an array land in their ArrayNode's request.
 std::vector<NodeRequest> GroupTagsByNode(const std::vector<Tag*>& tags);
 
-// Opens an export call on the connections of the requests: each may reconnect once in it.
-void AllowOneReconnect(const std::vector<NodeRequest>& requests);
-
 } // namespace kesti

@@ -1,6 +1,7 @@
 #include "model/SourceConnection.h"
 
 #include "base/ComError.h"
+#include "base/Log.h"
 #include "model/TreeBuilder.h"
 
 namespace kesti {
@@ -18,8 +19,9 @@ std::unique_ptr<SourceConnection> SourceConnection::Open() {
     connection->proxy_->SetConnection(c.credentials.userName, c.credentials.password, c.credentials.domain, c.url);
     try {
         connection->proxy_->Connect();
-    } catch (const ComError&) {
-        throw Exception("Could not load server."); // the proxy has logged why
+    } catch (const ComError& e) {
+        LogMessage(LogError, e.Message()); // why; the export's record says what failed
+        throw ComError(e.Result(), e.Call(), "Could not load server.");
     }
     connection->proxy_->SetUseNullTimeValues(c.useNullTimeValues);
     connection->AddNode(BuildTopNode(*connection));

@@ -10,6 +10,7 @@
 #include "base/Log.h"
 #include "base/ResultText.h"
 #include "model/ItemHandles.h"
+#include "model/NodeFailure.h"
 #include "model/Tag.h"
 #include "model/Node.h"
 #include "opchda/OpcHdaConstants.h"
@@ -245,27 +246,20 @@ void LogRawValues(const RawSeries& s, const Tag& tag) {
 void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const ReadWindow& window,
                    ValueTable& table) {
     RequestItems resolved;
-    try {
-        resolved = ResolveItems(proxy, request);
-    } catch (const Exception& e) {
-        if (IsLostConnection(e)) throw; // the node reconnects
+    const bool resolvedOk = StepOrTell<Exception>([&] { resolved = ResolveItems(proxy, request); }, [](const Exception& e) {
         LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
-        return;
-    }
+    });
+    if (!resolvedOk) return;
     ReadRequest r = proxy.PrepareRead(window);
     const std::vector<ServerItem>& items = resolved.items;
     if (items.empty()) return; // nothing the server granted a handle for
     std::vector<OPCHANDLE> handles;
     for (const ServerItem& item : items) handles.push_back(item.handle);
 
-    std::vector<RawSeries> series;
-    try {
-        series = proxy.ReadRaw(r, handles);
-    } catch (const ComError& e) {
-        if (IsLostConnection(e.Result())) throw; // the node reconnects
-        LogMessage(LogError, e.Message()); // this node's cells stay missing; other nodes are read
+    std::vector<RawSeries> series; // a failed read leaves this node's cells missing; other nodes are read
+    if (!StepOrTell<ComError>([&] { series = proxy.ReadRaw(r, handles); },
+                              [](const ComError& e) { LogMessage(LogError, e.Message()); }))
         return;
-    }
     RowTimes times;
     times.current = window.IsCurrent();
     times.first = times.current ? 0 : TicksOf(FileTimeFromTimePoint(window.start));

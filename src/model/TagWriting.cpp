@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "base/TextConversion.h"
 #include "model/ItemHandles.h"
+#include "model/NodeFailure.h"
 #include "model/Tag.h"
 #include "model/Node.h"
 
@@ -168,17 +169,17 @@ void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const T
 
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TimePoint t = start + step * static_cast<int>(r);
-        try {
-            RowValues row = CollectRow(written, *rows[r], t);
-            if (row.handles.empty()) continue; // the host gave no value to send
-            const ItemResults outcome = writer.InsertReplace(row.handles, FileTimeFromTimePoint(t), row.values);
-            LogPartialFailure("IOPCHDA_SyncUpdate::InsertReplace", outcome.result, outcome.errors.Get(),
-                              outcome.errors.Count(), [&](std::size_t j) { return ItemName(*row.sent[j]); });
-            RaiseUpdateTimes(row, outcome, t);
-        } catch (const ComError& e) {
-            if (IsLostConnection(e.Result())) throw; // the node reconnects and writes its rows again
-            LogMessage(LogError, e.Message()); // this row is lost; the next one goes on
-        }
+        // A failed row is lost and the next one goes on; a lost server writes them all again.
+        StepOrTell<ComError>(
+            [&] {
+                RowValues row = CollectRow(written, *rows[r], t);
+                if (row.handles.empty()) return; // the host gave no value to send
+                const ItemResults outcome = writer.InsertReplace(row.handles, FileTimeFromTimePoint(t), row.values);
+                LogPartialFailure("IOPCHDA_SyncUpdate::InsertReplace", outcome.result, outcome.errors.Get(),
+                                  outcome.errors.Count(), [&](std::size_t j) { return ItemName(*row.sent[j]); });
+                RaiseUpdateTimes(row, outcome, t);
+            },
+            [](const ComError& e) { LogMessage(LogError, e.Message()); });
     }
     for (const WrittenItem& w : written) w.LogUnwritten();
 }

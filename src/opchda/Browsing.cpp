@@ -52,7 +52,7 @@ HRESULT SetPosition(IOPCHDA_Browser& browser, const std::string& position) {
 }
 
 void Apply(const DcomIdentity* identity, IUnknown* proxy) {
-    if (identity != nullptr) identity->ApplyTo(proxy);
+    if (identity != nullptr) LogIfFailed(identity->ApplyTo(proxy), "CoSetProxyBlanket");
 }
 
 void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent, const std::string& position,
@@ -85,7 +85,7 @@ void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& pare
         NameBatch batch;
         more = NextBatch(*names.Get(), batch);
         // The walk below moved the position: item ids are asked for at this level's.
-        if (!firstBatch && batch.Count() > 0) SetPosition(browser, position);
+        if (!firstBatch && batch.Count() > 0) LogIfFailed(SetPosition(browser, position), "IOPCHDA_Browser::ChangeBrowsePosition");
         std::vector<BrowseRecord> records;
         for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
         for (BrowseRecord& record : records) {
@@ -159,7 +159,7 @@ platform::ComPtr<IOPCHDA_Browser> CreateBrowser(IOPCHDA_Server& server, const Dc
     platform::UniqueVariant noFilter; // no filters; the empty arrays still need valid pointers
     const HRESULT created =
         server.CreateBrowse(0, &noAttribute, &noOperator, noFilter.Get(), browser.GetAddressOf(), errors.Put());
-    ThrowIfFailed(SUCCEEDED(created) && !browser ? E_NOINTERFACE : created, "IOPCHDA_Server::CreateBrowse",
+    ThrowIfFailed(NullAsFailure(created, browser.Get(), E_NOINTERFACE), "IOPCHDA_Server::CreateBrowse",
                   failurePattern);
     Apply(identity, browser.Get());
     return browser;

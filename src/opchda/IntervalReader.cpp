@@ -62,7 +62,7 @@ HRESULT IntervalReader::Call(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValu
     const DWORD count = static_cast<DWORD>(handles.size());
     const HRESULT result = reader_.ReadRaw(start, end, numValues, bounds, count, const_cast<OPCHANDLE*>(handles.data()),
                                            items.Put(count), errors.Put(count));
-    return SUCCEEDED(result) && !items ? E_POINTER : result;
+    return NullAsFailure(result, items.Get());
 }
 
 std::vector<RawSeries> IntervalReader::Read(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {

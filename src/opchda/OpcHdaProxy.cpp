@@ -37,14 +37,8 @@ void OpcHdaProxy::Connect() {
     com_.Run([&] {
         if (!configured_) throw Exception("The proxy has no server address.");
         if (server_) return;
-        if (FAILED(lostInThisCall_)) throw ComError(lostInThisCall_, "Reconnect");
         LogMessage(LogInformation, "Open OPC Server.");
-        try {
-            server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
-        } catch (const ComError& e) {
-            if (e.Call() != "PingHost") LogMessage(LogError, e.Message()); // a silent host has said so already
-            throw;
-        }
+        server_ = ActivateOnHost<IOPCHDA_Server>(address_.ClassId(), address_.Host(), identity_.get());
         // Asked once while the server surely runs: later a dead server could not be told
         // from one that lacks the interface.
         reader_ = OptionalInterface<IOPCHDA_SyncRead>();
@@ -88,28 +82,13 @@ bool IsLostConnection(const Exception& failure) {
     return com != nullptr && IsLostConnection(com->Result());
 }
 
-void OpcHdaProxy::AllowOneReconnect() {
-    com_.Run([this] {
-        reconnectAllowed_ = true;
-        lostInThisCall_ = S_OK;
-    });
-}
-
-bool OpcHdaProxy::Reconnect(HRESULT lost) {
-    return com_.Run([&] {
-        if (!reconnectAllowed_) return false;
-        reconnectAllowed_ = false;
+void OpcHdaProxy::Reconnect(HRESULT lost) {
+    com_.Run([&] {
         ForgetServer();
-        try {
-            Connect();
-        } catch (const ComError&) {
-            lostInThisCall_ = lost; // a failed activation is not tried again in this call
-            throw;
-        }
+        Connect();
         LogMessage(LogWarning, (boost::format("The connection to the server was lost (%1%). Connected again to server "
                                               "%2%; the call is made again.") %
                                 HResultText(lost) % address_.Host()).str());
-        return true;
     });
 }
 
@@ -138,8 +117,8 @@ std::vector<BrowsedLeaf> OpcHdaProxy::BrowseTags(const std::string& itemId, cons
         }
         platform::ComPtr<IEnumString> names;
         const HRESULT listed = browser->GetEnum(listing, names.GetAddressOf());
-        ThrowIfFailed(SUCCEEDED(listed) && !names ? E_POINTER : listed, "IOPCHDA_Browser::GetEnum");
-        identity_->ApplyTo(names.Get());
+        ThrowIfFailed(NullAsFailure(listed, names.Get()), "IOPCHDA_Browser::GetEnum");
+        LogIfFailed(identity_->ApplyTo(names.Get()), "CoSetProxyBlanket");
 
         std::vector<BrowsedLeaf> leaves;
         for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get()))
@@ -187,11 +166,7 @@ std::vector<ItemHandleResult> OpcHdaProxy::AskItemHandles(const std::vector<std:
         platform::UniqueCoTaskMemArray<HRESULT> errors;
         const HRESULT result =
             server_->GetItemHandles(count, idPointers.data(), clientHandles.data(), handles.Put(count), errors.Put(count));
-        if (FAILED(result) || !handles) {
-            LogMessage(LogError,
-                       "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
-            ThrowIfFailed(FAILED(result) ? result : E_POINTER, "IOPCHDA_Server::GetItemHandles");
-        }
+        ThrowIfFailed(NullAsFailure(result, handles.Get()), "IOPCHDA_Server::GetItemHandles");
         std::vector<ItemHandleResult> answers(count);
         for (DWORD i = 0; i < count; ++i) {
             // Without an error array no item can be told apart; the handles are taken as given.

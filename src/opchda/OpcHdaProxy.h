@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ComError.h"
 #include "base/Exception.h"
 #include "discovery/DcomIdentity.h"
 #include "discovery/OPCURL.h"
@@ -45,18 +46,14 @@ public:
     void SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                        const std::string& addressText);
     // Probes the host and activates the server. Throws ComError when the host does not
-    // answer in time or the server cannot be activated (that failure is logged at Error).
+    // answer in time or the server cannot be activated.
     void Connect();
     // Releases the granted item handles and the server. Never throws: a failure is logged.
     void Disconnect() noexcept;
-    // Opens an export call: the proxy may reconnect once during it.
-    void AllowOneReconnect();
     // Activates the server again (same address, identity and proxy blanket) after a call
     // failed with `lost`, forgetting the item handles of the dead one without releasing them;
-    // one Warning record says so. False when this export call has reconnected already.
-    // Throws ComError when the server cannot be activated; later calls of the same export
-    // then fail at once, and the next export call tries again.
-    bool Reconnect(HRESULT lost);
+    // one Warning record says so. Throws ComError when the server cannot be activated.
+    void Reconnect(HRESULT lost);
 
     // Whether the host answers the bounded reachability probe.
     static bool IsHostReachable(const std::string& host);
@@ -107,7 +104,7 @@ private:
     platform::ComPtr<I> OptionalInterface() {
         auto query = platform::Query<I>(server_.Get());
         if (FAILED(query.result)) return {};
-        identity_->ApplyTo(query.pointer.Get());
+        LogIfFailed(identity_->ApplyTo(query.pointer.Get()), "CoSetProxyBlanket");
         return std::move(query.pointer);
     }
 
@@ -121,8 +118,6 @@ private:
     platform::ComPtr<IOPCHDA_SyncUpdate> updater_; // null when the server offers none
     std::vector<OPCHANDLE> serverHandles_;                     // granted, in the order given
     std::map<std::string, ItemHandleResult> answeredItems_; // every item id asked, by id
-    bool reconnectAllowed_ = false; // in this export call
-    HRESULT lostInThisCall_ = S_OK; // a reconnect of this export call failed after this loss
 };
 
 } // namespace kesti
