@@ -10,13 +10,13 @@
 
 namespace kesti {
 
-RequestItems ResolveItems(OpcHdaProxy& proxy, const std::vector<TagEntry>& request) {
+RequestItems ResolveItems(ServerSession& session, const std::vector<TagEntry>& request) {
     std::vector<std::string> itemIds;
     itemIds.reserve(request.size());
     for (const TagEntry& entry : request) itemIds.push_back(entry.tag->ItemId());
     std::vector<ItemHandleResult> answers; // one per item id
     try {
-        answers = proxy.GetItemHandles(itemIds);
+        answers = session.GetItemHandles(itemIds);
     } catch (const ComError&) {
         LogMessage(LogError, "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
         throw;

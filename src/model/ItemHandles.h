@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/TagEntry.h"
-#include "opchda/OpcHdaProxy.h"
+#include "opchda/ServerSession.h"
 
 namespace kesti {
 
@@ -26,6 +26,6 @@ struct RequestItems {
 
 // The items of the request. Throws ComError when the server's GetItemHandles fails as a
 // whole; an item it refuses is never asked for again in the connection.
-RequestItems ResolveItems(OpcHdaProxy& proxy, const std::vector<TagEntry>& request);
+RequestItems ResolveItems(ServerSession& session, const std::vector<TagEntry>& request);
 
 } // namespace kesti

@@ -40,29 +40,28 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
 // again fails the export, and the nodes after it in the same call fail at once.
 template <class Work>
 void RunWithReconnect(SourceConnection* connection, ReconnectBudget& budget, Work work) {
-    OpcHdaProxy& proxy = ProxyOf(connection);
-    proxy.RunExclusively([&] {
-        if (const HRESULT lost = budget.FailedReconnect(proxy); FAILED(lost)) throw ComError(lost, "Reconnect");
+    ProxyOf(connection).Run([&](ServerSession& session) {
+        if (const HRESULT lost = budget.FailedReconnect(session); FAILED(lost)) throw ComError(lost, "Reconnect");
         HRESULT lost = S_OK;
         try {
-            work(proxy);
+            work(session);
             return;
         } catch (const ComError& e) {
             if (!IsLostConnection(e.Result())) throw;
-            if (!budget.Take(proxy)) {
+            if (!budget.Take(session)) {
                 LogMessage(LogError, e.Message());
                 return;
             }
             lost = e.Result();
         }
         try {
-            proxy.Reconnect(lost);
+            session.Reconnect(lost);
         } catch (const ComError&) {
-            budget.NoteFailedReconnect(proxy, lost);
+            budget.NoteFailedReconnect(session, lost);
             throw;
         }
         try {
-            work(proxy);
+            work(session);
         } catch (const ComError& e) {
             if (!IsLostConnection(e.Result())) throw;
             LogMessage(LogError, e.Message());
@@ -76,19 +75,19 @@ Duration StepOf(std::int32_t seconds) { return boost::posix_time::microseconds(s
 
 void Node::ReadCurrentData(ValueTable& table, const std::vector<TagEntry>& entries, ReconnectBudget& budget) {
     const ReadWindow current{TimePoint(boost::posix_time::not_a_date_time), Duration(boost::posix_time::not_a_date_time), 1};
-    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, current, table); });
+    RunWithReconnect(connection_, budget, [&](ServerSession& session) { ReadIntoTable(session, entries, current, table); });
 }
 
 void Node::ReadHistoricalData(ValueTable& table, const std::vector<TagEntry>& entries, std::int32_t start,
                               std::int32_t step, ReconnectBudget& budget) {
     const ReadWindow window{TimePointFromSeconds(start), StepOf(step), table.RowCount()};
-    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) { ReadIntoTable(proxy, entries, window, table); });
+    RunWithReconnect(connection_, budget, [&](ServerSession& session) { ReadIntoTable(session, entries, window, table); });
 }
 
 void Node::WriteHistoricalData(const std::vector<TagEntry>& entries, std::int32_t start, std::int32_t step,
                                const std::vector<const ValueVector*>& rows, ReconnectBudget& budget) {
-    RunWithReconnect(connection_, budget, [&](OpcHdaProxy& proxy) {
-        WriteRows(proxy, entries, TimePointFromSeconds(start), StepOf(step), rows);
+    RunWithReconnect(connection_, budget, [&](ServerSession& session) {
+        WriteRows(session, entries, TimePointFromSeconds(start), StepOf(step), rows);
     });
 }
 

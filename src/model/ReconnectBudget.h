@@ -10,18 +10,18 @@
 
 namespace kesti {
 
-class OpcHdaProxy;
+class ServerSession;
 
 class ReconnectBudget {
 public:
     // Takes the call's one reconnect of the connection; false when it was taken already.
-    bool Take(const OpcHdaProxy& connection) {
+    bool Take(const ServerSession& connection) {
         bool& taken = states_[&connection].taken;
         return !std::exchange(taken, true);
     }
-    void NoteFailedReconnect(const OpcHdaProxy& connection, HRESULT lost) { states_[&connection].failed = lost; }
+    void NoteFailedReconnect(const ServerSession& connection, HRESULT lost) { states_[&connection].failed = lost; }
     // The loss whose reconnect failed in this call, or S_OK.
-    HRESULT FailedReconnect(const OpcHdaProxy& connection) const {
+    HRESULT FailedReconnect(const ServerSession& connection) const {
         const auto state = states_.find(&connection);
         return state == states_.end() ? S_OK : state->second.failed;
     }
@@ -31,7 +31,7 @@ private:
         bool taken = false;
         HRESULT failed = S_OK;
     };
-    std::map<const OpcHdaProxy*, State> states_;
+    std::map<const ServerSession*, State> states_;
 };
 
 } // namespace kesti

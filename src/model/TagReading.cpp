@@ -243,21 +243,21 @@ void LogRawValues(const RawSeries& s, const Tag& tag) {
 
 } // namespace
 
-void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const ReadWindow& window,
+void ReadIntoTable(ServerSession& session, const std::vector<TagEntry>& request, const ReadWindow& window,
                    ValueTable& table) {
     RequestItems resolved;
-    const bool resolvedOk = StepOrTell<Exception>([&] { resolved = ResolveItems(proxy, request); }, [](const Exception& e) {
+    const bool resolvedOk = StepOrTell<Exception>([&] { resolved = ResolveItems(session, request); }, [](const Exception& e) {
         LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
     });
     if (!resolvedOk) return;
-    ReadRequest r = proxy.PrepareRead(window);
+    ReadRequest r = session.PrepareRead(window);
     const std::vector<ServerItem>& items = resolved.items;
     if (items.empty()) return; // nothing the server granted a handle for
     std::vector<OPCHANDLE> handles;
     for (const ServerItem& item : items) handles.push_back(item.handle);
 
     std::vector<RawSeries> series; // a failed read leaves this node's cells missing; other nodes are read
-    if (!StepOrTell<ComError>([&] { series = proxy.ReadRaw(r, handles); },
+    if (!StepOrTell<ComError>([&] { series = session.ReadRaw(r, handles); },
                               [](const ComError& e) { LogMessage(LogError, e.Message()); }))
         return;
     RowTimes times;

@@ -5,7 +5,7 @@
 
 #include "model/TagEntry.h"
 #include "model/ValueTable.h"
-#include "opchda/OpcHdaProxy.h"
+#include "opchda/ServerSession.h"
 
 namespace kesti {
 
@@ -13,7 +13,7 @@ namespace kesti {
 // time, missing where that value's quality is bad or uncertain. A failure of this node's
 // handles or raw read is logged and leaves its cells missing; a server that cannot be read
 // at all throws.
-void ReadIntoTable(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const ReadWindow& window,
+void ReadIntoTable(ServerSession& session, const std::vector<TagEntry>& request, const ReadWindow& window,
                    ValueTable& table);
 
 } // namespace kesti

@@ -160,10 +160,10 @@ void RaiseUpdateTimes(const RowValues& row, const ItemResults& outcome, const Ti
 
 } // namespace
 
-void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
+void WriteRows(ServerSession& session, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
                const std::vector<const ValueVector*>& rows) {
-    const RequestItems resolved = ResolveItems(proxy, request);
-    HistoryWriter writer = proxy.Writer();
+    const RequestItems resolved = ResolveItems(session, request);
+    session.RequireWriting();
     WarnAboutRefusedTags(resolved.refused);
     std::vector<WrittenItem> written(resolved.items.begin(), resolved.items.end());
 
@@ -174,7 +174,7 @@ void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const T
             [&] {
                 RowValues row = CollectRow(written, *rows[r], t);
                 if (row.handles.empty()) return; // the host gave no value to send
-                const ItemResults outcome = writer.InsertReplace(row.handles, FileTimeFromTimePoint(t), row.values);
+                const ItemResults outcome = session.InsertReplace(row.handles, FileTimeFromTimePoint(t), row.values);
                 LogPartialFailure("IOPCHDA_SyncUpdate::InsertReplace", outcome.result, outcome.errors.Get(),
                                   outcome.errors.Count(), [&](std::size_t j) { return ItemName(*row.sent[j]); });
                 RaiseUpdateTimes(row, outcome, t);

@@ -5,14 +5,14 @@
 #include "base/TimeConversion.h"
 #include "model/TagEntry.h"
 #include "model/ValueVector.h"
-#include "opchda/OpcHdaProxy.h"
+#include "opchda/ServerSession.h"
 
 namespace kesti {
 
 // Writes row r at start + r x step, one InsertReplace per row, every value of good quality.
 // Throws when the handles cannot be had or the server cannot be written to at all; a row
 // the server refuses is logged and the next row goes on.
-void WriteRows(OpcHdaProxy& proxy, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
+void WriteRows(ServerSession& session, const std::vector<TagEntry>& request, const TimePoint& start, const Duration& step,
                const std::vector<const ValueVector*>& rows);
 
 } // namespace kesti
