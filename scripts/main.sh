@@ -11,21 +11,14 @@ cmake --build "$KESTI_BUILD" >&2
 # The dialogs show on the desktop's display, else on a virtual one (see them with a VNC viewer
 # attached to it, or take screenshots). Wine's desktop takes the display it starts with, so
 # this comes before the first Wine program.
+source "$root/scripts/session.sh"
+trap end_session EXIT
 if [[ ${1:-} == configure-ui && -z ${DISPLAY:-} ]]; then
-  display=:$(( 90 + RANDOM % 500 ))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
+  start_virtual_display 1280x1024x24
   echo "the dialogs are on the virtual display $DISPLAY" >&2
-  # A Wine session begun without a display (the set-up's registry edits) keeps none: start anew.
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
 fi
-wineserver -p >/dev/null 2>&1 || true
-trap 'wineserver -k 2>/dev/null || true; [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+start_wine_session
 run="$root/scripts/wine-run.sh"
-"$run" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
-bash "$root/scripts/register.sh"
 # The simulation server's own demonstration data file, not a test's.
 "$run" reg delete 'HKCU\Software\Norvane\OpcHdaSim' /f </dev/null >/dev/null 2>&1 || true
 

@@ -15,8 +15,6 @@ ComError::ComError(HRESULT result, std::string call, std::string message)
 
 ComError::~ComError() = default;
 
-std::unique_ptr<Exception> ComError::Clone() const { return std::make_unique<ComError>(*this); }
-
 void ThrowIfFailed(HRESULT result, const char* call) {
     if (FAILED(result)) throw ComError(result, call);
 }

@@ -18,7 +18,6 @@ public:
     // The same failure told in a message of the caller's own.
     ComError(HRESULT result, std::string call, std::string message);
     ~ComError() override;
-    std::unique_ptr<Exception> Clone() const override;
 
     HRESULT Result() const { return result_; }
     const std::string& Call() const { return call_; }

@@ -141,7 +141,7 @@ void DecryptConnectionString(const std::string& stored, Credentials& credentials
         RequireWellFormedStoredValue(stored);
         ParseInnerText(Decipher(stored), credentials);
     } catch (const Exception& e) {
-        LogMessage(LogError, (boost::format("Decrypt error (%1%)") % ExceptionText(e)).str());
+        LogMessage(LogError, (boost::format("Decrypt error (%1%)") % e.Message()).str());
     }
 }
 

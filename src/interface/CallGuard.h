@@ -19,7 +19,7 @@ KestiResult LoggingGuard(const char* exportName, Work&& work) noexcept {
     try {
         return work();
     } catch (const Exception& e) {
-        LogOperationFailed(exportName, ExceptionText(e));
+        LogOperationFailed(exportName, e.Message());
     } catch (const std::exception& e) {
         LogOperationFailed(exportName, e.what());
     } catch (...) {

@@ -6,11 +6,6 @@
 
 namespace kesti {
 
-SourceConnection::~SourceConnection() {
-    nodes_.clear(); // the tree goes first, then the proxy disconnects
-    proxy_.reset();
-}
-
 std::unique_ptr<SourceConnection> SourceConnection::Open() {
     auto connection = std::make_unique<SourceConnection>();
     connection->configuration_ = ReadConfiguration();

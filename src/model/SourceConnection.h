@@ -16,7 +16,6 @@ public:
     SourceConnection() = default;
     SourceConnection(const SourceConnection&) = delete;
     SourceConnection& operator=(const SourceConnection&) = delete;
-    ~SourceConnection();
 
     // Reads the configuration, connects to its server and builds the tree. Throws
     // "Could not load server." when the server cannot be reached or activated.

@@ -247,7 +247,7 @@ void ReadIntoTable(ServerSession& session, const std::vector<TagEntry>& request,
                    ValueTable& table) {
     RequestItems resolved;
     const bool resolvedOk = StepOrTell<Exception>([&] { resolved = ResolveItems(session, request); }, [](const Exception& e) {
-        LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % ExceptionText(e)).str());
+        LogMessage(LogError, (boost::format("Could not update server handles for read: %1%") % e.Message()).str());
     });
     if (!resolvedOk) return;
     ReadRequest r = session.PrepareRead(window);

@@ -20,7 +20,7 @@ std::unique_ptr<Node> BuildConfiguredNode(SourceConnection& connection, const Co
         }
     } catch (const Exception& e) {
         LogMessage(LogWarning,
-                   (boost::format("kesti2_connectionOpen:Node: Operation Load Tags failed (%1%).") % ExceptionText(e)).str());
+                   (boost::format("kesti2_connectionOpen:Node: Operation Load Tags failed (%1%).") % e.Message()).str());
         return std::make_unique<Node>(&connection, configured.itemId); // without tags and children
     }
     return node;

@@ -11,17 +11,15 @@ namespace kesti {
 
 class ValueTable {
 public:
-    ValueTable(std::size_t rows, std::size_t columns) : columns_(columns) {
+    ValueTable(std::size_t rows, std::size_t columns) {
         rows_.reserve(rows);
         for (std::size_t r = 0; r < rows; ++r) rows_.push_back(std::make_unique<ValueVector>(columns));
     }
     std::size_t RowCount() const { return rows_.size(); }
-    std::size_t ColumnCount() const { return columns_; }
     ValueVector& Row(std::size_t r) { return *rows_[r]; }
     std::unique_ptr<ValueVector> TakeRow(std::size_t r) { return std::move(rows_[r]); }
 
 private:
-    std::size_t columns_;
     std::vector<std::unique_ptr<ValueVector>> rows_;
 };
 

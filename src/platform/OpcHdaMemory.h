@@ -50,17 +50,6 @@ struct TaskMemElement<OPCHDA_ATTRIBUTE> {
     }
 };
 
-template <>
-struct TaskMemElement<OPCHDA_ANNOTATION> {
-    static void Clear(OPCHDA_ANNOTATION& annotation) noexcept {
-        detail::FreeTaskMemArray(annotation.ftTimeStamps, annotation.dwNumValues);
-        detail::FreeTaskMemArray(annotation.szAnnotation, annotation.dwNumValues);
-        detail::FreeTaskMemArray(annotation.ftAnnotationTime, annotation.dwNumValues);
-        detail::FreeTaskMemArray(annotation.szUser, annotation.dwNumValues);
-        annotation.dwNumValues = 0;
-    }
-};
-
 // An OPCHDA_TIME whose text lives in task memory, as the [in, out] times of ReadRaw want it.
 class RequestTime {
 public:

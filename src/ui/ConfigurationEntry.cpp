@@ -32,7 +32,7 @@ extern "C" void CALLBACK UpdateOPCConfiguration(HWND, HINSTANCE, LPSTR, int) {
         Configuration configuration = ReadConfiguration();
         ui::RunConfigurationDialogs(configuration);
     } catch (const Exception& e) {
-        LogMessage(LogError, ExceptionText(e));
+        LogMessage(LogError, e.Message());
     } catch (...) {
         try {
             LogMessage(LogCritical, "Unknown error in configuration.");

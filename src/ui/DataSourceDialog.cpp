@@ -256,7 +256,7 @@ void DataSourceDialog::OnOK() {
         const WaitCursor wait;
         BuildBrowseTree(entry, *tree, noBranches);
     } catch (const Exception& e) {
-        platform::ShowMessageBox({(boost::format("Could not browse file: %1%") % ExceptionText(e)).str(), "", MB_OK});
+        platform::ShowMessageBox({(boost::format("Could not browse file: %1%") % e.Message()).str(), "", MB_OK});
         return;
     }
     if (tree->Root() == nullptr && !noBranches) {

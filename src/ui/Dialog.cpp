@@ -76,7 +76,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     try {
         return dialog->Dispatch(message, wParam, lParam);
     } catch (const Exception& e) {
-        LogFailure(ExceptionText(e));
+        LogFailure(e.Message());
     } catch (const std::exception& e) {
         LogFailure(e.what());
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDataFolder.h"
+#include "base/ComError.h"
 #include "interface/CallGuard.h"
 
 namespace kesti::test {
@@ -10,12 +11,12 @@ namespace {
 
 using CallGuardTest = TempDataFolderTest;
 
-TEST_F(CallGuardTest, PluginExceptionIsLoggedWithItsWholeChain) {
+TEST_F(CallGuardTest, PluginExceptionIsLoggedWithItsMessage) {
     const KestiResult result = LoggingGuard("kesti2_connectionOpen", []() -> KestiResult {
-        throw Exception("outer", Exception("Could not load server."));
+        throw ComError(REGDB_E_CLASSNOTREG, "NvCreateInstanceEx", "Could not load server.");
     });
     EXPECT_EQ(result, ResultFailed);
-    EXPECT_NE(LogText().find("[Error]\r\nkesti2_connectionOpen: Operation failed (outer\r\nCould not load server.).\r\n"),
+    EXPECT_NE(LogText().find("[Error]\r\nkesti2_connectionOpen: Operation failed (Could not load server.).\r\n"),
               std::string::npos)
         << LogText();
 }

@@ -122,7 +122,7 @@ TEST_F(ConfigurationTest, AnOddNumberOfNodeSettingsFailsTheBuild) {
     try {
         ReadConfiguration();
     } catch (const kesti::Exception& e) {
-        failure = ExceptionText(e);
+        failure = e.Message();
     }
     EXPECT_EQ(failure, "Initialization of nodes: false number of node arguments");
     EXPECT_EQ(GetLogLevel(), 2) << "the log settings were already handed over";
