@@ -9,7 +9,6 @@
 #include "base/NumberText.h"
 #include "config/SettingsXml.h"
 #include "base/Identity.h"
-#include "platform/Seams.h"
 
 namespace kesti {
 namespace {
@@ -113,11 +112,8 @@ Configuration ReadConfiguration() {
     return configuration;
 }
 
-void SaveConfiguration(const Configuration& configuration) {
-    const bool saved = WriteReplacing(BuildDocument(configuration), configuration.filePath);
-    platform::ShowMessageBox({(boost::format("%1% configuration to %2%") % (saved ? "Saved" : "Failed to save") %
-                               configuration.filePath).str(),
-                              IdentityText(), MB_OK});
+bool SaveConfiguration(const Configuration& configuration) {
+    return WriteReplacing(BuildDocument(configuration), configuration.filePath);
 }
 
 } // namespace kesti

@@ -40,9 +40,9 @@ struct Configuration {
 // for an odd number of settings under "nodes"; every other problem leaves defaults and is logged.
 Configuration ReadConfiguration();
 
-// Writes the whole file (to a temporary file beside it, which then replaces the old one) and
-// tells the user the outcome in a message box.
-void SaveConfiguration(const Configuration& configuration);
+// Writes the whole file (to a temporary file beside it, which then replaces the old one);
+// false when it could not be written (the old file is kept).
+bool SaveConfiguration(const Configuration& configuration);
 
 // "<data folder>\<prefix>Configuration.xml", the data folder created when missing.
 std::string GetConfigurationFilePath();

@@ -30,19 +30,6 @@ std::string AnsiText(const platform::UniqueCoTaskMemString& text) {
     return text ? AnsiFromWide(std::wstring(text.Get())) : std::string();
 }
 
-void ShowCategoryFailure() {
-    platform::ShowMessageBox(
-        {"Could not enumerate classes. Typical reasons could be:\n"
-         "On the OPC Server PC, the OPC Client User Account does not have the right Access Control List (ACL) "
-         "permissions in the System-Wide DCOM settings, Access Permissions, Edit Default.\n"
-         "On the OPC Client PC, the OPC Server User Account does not have the right Access Control List (ACL) "
-         "permissions in the System-Wide DCOM settings, Access Permissions, Edit Limits.\n"
-         "On the OPC Client PC, the DCOM Default Impersonation Level is set to \"Anonymous\" instead of "
-         "\"Identify\", and the \"ANONYMOUS LOGON\" Access Control Entry (ACE) does not exist in the OPC Client PC, "
-         "Access Control List (ACL) permissions in the System-Wide DCOM settings, Access Permissions, Edit Limits.",
-         "", MB_OK});
-}
-
 struct GuidLess {
     bool operator()(const GUID& a, const GUID& b) const {
         RPC_STATUS status = RPC_S_OK;
@@ -181,7 +168,7 @@ bool ListNetworkHosts(std::vector<std::string>& hosts) {
     return !hosts.empty();
 }
 
-std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentity* identity) {
+ServerListing EnumerateServers(const std::string& host, DcomIdentity* identity) {
     std::optional<ServerListAccess> list;
     try {
         list.emplace(host, identity);
@@ -189,12 +176,13 @@ std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentit
         throw ComError(e.Result(), e.Call(), SystemMessageText(e.Result())); // the dialog shows the system's words
     }
 
-    std::vector<OPCServerInfo> servers;
+    ServerListing listing;
+    std::vector<OPCServerInfo>& servers = listing.servers;
     std::map<GUID, std::size_t, GuidLess> positionOfClass;
     for (const OPCSpecification& specification : OPCSpecifications()) {
         std::vector<GUID> classes;
         if (!list->ClassesOf(specification.CategoryId(), classes)) {
-            ShowCategoryFailure();
+            listing.categoryFailed = true;
             break;
         }
         for (const GUID& clsid : classes) {
@@ -208,7 +196,7 @@ std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentit
             servers.push_back(DescribeServer(*list, clsid, host, specification.Flag(), identity));
         }
     }
-    return servers;
+    return listing;
 }
 
 } // namespace kesti

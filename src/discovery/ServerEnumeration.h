@@ -16,8 +16,16 @@ extern const CLSID kServerListClassId;
 // The names of the machines that the LAN Manager lists; whether any came back.
 bool ListNetworkHosts(std::vector<std::string>& hosts);
 
+// The OPC servers of a host, and whether its server list could enumerate every category.
+struct ServerListing {
+    std::vector<OPCServerInfo> servers;
+    // The list could not enumerate the classes of a category (typically DCOM access rights);
+    // the servers found before it are kept.
+    bool categoryFailed = false;
+};
+
 // The OPC servers of a host (empty: this machine), found under the categories of OPCSpecifications().
-// Throws the system's message when the host does not answer or has no server list.
-std::vector<OPCServerInfo> EnumerateServers(const std::string& host, DcomIdentity* identity);
+// Throws ComError with the system's message when the host does not answer or has no server list.
+ServerListing EnumerateServers(const std::string& host, DcomIdentity* identity);
 
 } // namespace kesti

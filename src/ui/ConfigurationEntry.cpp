@@ -2,8 +2,12 @@
 
 #include <commctrl.h>
 
+#include <boost/format.hpp>
+
 #include "base/Exception.h"
+#include "base/Identity.h"
 #include "base/Log.h"
+#include "platform/Seams.h"
 #include "ui/DataSourceDialog.h"
 
 namespace kesti::ui {
@@ -11,14 +15,16 @@ namespace kesti::ui {
 void RunConfigurationDialogs(Configuration& configuration) {
     DataSourceDialog dialog;
     if (!configuration.url.empty() && !configuration.nodes.empty())
-        dialog.SetConfiguration(configuration.credentials.userName, configuration.credentials.password,
-                                configuration.credentials.domain, configuration.url, configuration.nodes,
-                                configuration.useNullTimeValues);
+        dialog.SetDataSource({configuration.credentials, configuration.url, configuration.nodes});
     if (dialog.RunModal() != IDOK) return;
-    dialog.GetConfiguration(configuration.credentials.userName, configuration.credentials.password,
-                            configuration.credentials.domain, configuration.url, configuration.nodes,
-                            configuration.useNullTimeValues);
-    SaveConfiguration(configuration);
+    DataSource chosen = dialog.GetDataSource();
+    configuration.credentials = std::move(chosen.credentials);
+    configuration.url = std::move(chosen.url);
+    configuration.nodes = std::move(chosen.nodes);
+    const bool saved = SaveConfiguration(configuration);
+    platform::ShowMessageBox({(boost::format("%1% configuration to %2%") % (saved ? "Saved" : "Failed to save") %
+                               configuration.filePath).str(),
+                              IdentityText(), MB_OK});
 }
 
 } // namespace kesti::ui

@@ -21,23 +21,8 @@
 namespace kesti::ui {
 namespace {
 
-std::uint16_t KindOf(LPARAM data) { return static_cast<std::uint16_t>(static_cast<std::uint32_t>(data) >> 16); }
-std::uint16_t LowOf(LPARAM data) { return static_cast<std::uint16_t>(static_cast<std::uint32_t>(data) & 0xFFFF); }
-bool Is(LPARAM data, TreeItemKind kind) { return KindOf(data) == static_cast<std::uint16_t>(kind); }
-
 bool ImplementsHda(const OPCServerInfo& server) {
     return (server.address.Specifications() & SpecHistoricalDataAccess10) != 0;
-}
-
-HTREEITEM InsertItem(HWND tree, HTREEITEM parent, const std::string& text, int image, LPARAM data) {
-    TVINSERTSTRUCTA insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM | (image >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
-    insert.item.pszText = const_cast<char*>(text.c_str());
-    insert.item.iImage = insert.item.iSelectedImage = image;
-    insert.item.lParam = data;
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 // The wait cursor while its owner lives.
@@ -52,34 +37,66 @@ private:
     HCURSOR previous_;
 };
 
-// OPC HDA servers first; the order among the others, and among the HDA servers, is kept
-// as the list gave it only as far as the sort keeps equal items.
-int CALLBACK CompareServers(LPARAM first, LPARAM second, LPARAM table) {
-    const auto& servers = *reinterpret_cast<const std::vector<OPCServerInfo>*>(table);
-    const bool firstHda = ImplementsHda(servers[LowOf(first)]), secondHda = ImplementsHda(servers[LowOf(second)]);
-    if (firstHda && secondHda) return 0;
-    if (!firstHda) return 1;
-    return -1;
-}
+// The advice for a server list that could not enumerate a category's classes.
+const char* const kCategoryFailureAdvice =
+    "Could not enumerate classes. Typical reasons could be:\n"
+    "On the OPC Server PC, the OPC Client User Account does not have the right Access Control List (ACL) "
+    "permissions in the System-Wide DCOM settings, Access Permissions, Edit Default.\n"
+    "On the OPC Client PC, the OPC Server User Account does not have the right Access Control List (ACL) "
+    "permissions in the System-Wide DCOM settings, Access Permissions, Edit Limits.\n"
+    "On the OPC Client PC, the DCOM Default Impersonation Level is set to \"Anonymous\" instead of "
+    "\"Identify\", and the \"ANONYMOUS LOGON\" Access Control Entry (ACE) does not exist in the OPC Client PC, "
+    "Access Control List (ACL) permissions in the System-Wide DCOM settings, Access Permissions, Edit Limits.";
 
 } // namespace
 
-LPARAM KindData(TreeItemKind kind, std::uint16_t low) {
-    return static_cast<LPARAM>((static_cast<std::uint32_t>(kind) << 16) | low);
-}
-
 DataSourceDialog::DataSourceDialog() : Dialog(IDD_DATASOURCE), com_(COINIT_APARTMENTTHREADED) {}
 
-void DataSourceDialog::SetConfiguration(const std::string& userName, const std::string& password,
-                                        const std::string& domain, const std::string& url,
-                                        const std::vector<ConfiguredNode>& nodes, bool useNullTimeValues) {
-    selection_.address = OPCURL::Parse(url);
-    selection_.userName = WideFromAnsi(userName);
-    selection_.password = WideFromAnsi(password);
-    selection_.domain = WideFromAnsi(domain);
-    nodes_ = nodes;
-    useNullTimeValues_ = useNullTimeValues;
-    configured_ = true;
+void DataSourceDialog::SetDataSource(const DataSource& source) {
+    selection_.address = OPCURL::Parse(source.url);
+    selection_.userName = WideFromAnsi(source.credentials.userName);
+    selection_.password = WideFromAnsi(source.credentials.password);
+    selection_.domain = WideFromAnsi(source.credentials.domain);
+    nodes_ = source.nodes;
+}
+
+DataSource DataSourceDialog::GetDataSource() const {
+    return DataSource{{AnsiFromWide(selection_.userName), AnsiFromWide(selection_.password), AnsiFromWide(selection_.domain)},
+                      selection_.address.ToString(),
+                      nodes_};
+}
+
+HTREEITEM DataSourceDialog::InsertEntry(HTREEITEM parent, const std::string& text, int image, TreeEntry entry) {
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | (image >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
+    insert.item.pszText = const_cast<char*>(text.c_str());
+    insert.item.iImage = insert.item.iSelectedImage = image;
+    insert.item.lParam = static_cast<LPARAM>(entries_.size());
+    entries_.push_back(entry);
+    return reinterpret_cast<HTREEITEM>(SendMessageA(Tree(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+const DataSourceDialog::TreeEntry* DataSourceDialog::EntryOf(HTREEITEM item) const {
+    if (item == nullptr) return nullptr;
+    const auto index = static_cast<std::size_t>(TreeItemData(Tree(), item));
+    return index < entries_.size() ? &entries_[index] : nullptr;
+}
+
+TreeItemKind DataSourceDialog::KindOf(HTREEITEM item) const {
+    const TreeEntry* entry = EntryOf(item);
+    return entry != nullptr ? entry->kind : TreeItemKind::Placeholder;
+}
+
+const OPCServerInfo* DataSourceDialog::ServerOf(HTREEITEM item) const {
+    const TreeEntry* entry = EntryOf(item);
+    return entry != nullptr && entry->kind == TreeItemKind::Server ? &servers_[entry->server] : nullptr;
+}
+
+bool DataSourceDialog::IsMachine(HTREEITEM item) const {
+    const TreeItemKind kind = KindOf(item);
+    return item != nullptr && (kind == TreeItemKind::LocalHost || kind == TreeItemKind::NamedMachine);
 }
 
 HWND DataSourceDialog::Tree() const { return Item(IDC_SERVER_TREE); }
@@ -102,7 +119,7 @@ bool DataSourceDialog::OnInitDialog() {
     SendMessageW(Tree(), WM_SETREDRAW, FALSE, 0);
     TreeView_DeleteAllItems(Tree());
     AddMachine("Local host", TreeItemKind::LocalHost, TVI_ROOT);
-    const HTREEITEM network = InsertItem(Tree(), TVI_ROOT, "Local network", ICON_NETWORK, KindData(TreeItemKind::LocalNetwork));
+    const HTREEITEM network = InsertEntry(TVI_ROOT, "Local network", ICON_NETWORK, {TreeItemKind::LocalNetwork});
     std::vector<std::string> hosts;
     ListNetworkHosts(hosts);
     for (const std::string& host : hosts) AddMachine(host, TreeItemKind::NamedMachine, network);
@@ -116,70 +133,71 @@ bool DataSourceDialog::OnInitDialog() {
 }
 
 HTREEITEM DataSourceDialog::AddMachine(const std::string& name, TreeItemKind kind, HTREEITEM parent) {
-    const HTREEITEM machine = InsertItem(Tree(), parent, name, ICON_MACHINE, KindData(kind));
-    InsertItem(Tree(), machine, "Dummy", -1, KindData(TreeItemKind::Placeholder));
+    const HTREEITEM machine = InsertEntry(parent, name, ICON_MACHINE, {kind});
+    InsertEntry(machine, "Dummy", -1, {TreeItemKind::Placeholder});
     return machine;
 }
 
 void DataSourceDialog::FillMachine(HTREEITEM placeholder) {
     const HTREEITEM machine = TreeView_GetParent(Tree(), placeholder);
-    const LPARAM machineData = TreeItemData(Tree(), machine);
-    if (machine == nullptr || !Is(TreeItemData(Tree(), placeholder), TreeItemKind::Placeholder) || LowOf(machineData) != 0xFFFF ||
-        Is(machineData, TreeItemKind::LocalNetwork))
-        return;
-    std::vector<OPCServerInfo> listed;
+    if (!IsMachine(machine) || KindOf(placeholder) != TreeItemKind::Placeholder) return;
+    ServerListing listed;
     try {
         const WaitCursor wait;
         DcomIdentity identity(ComCredentials{selection_.userName, selection_.password, selection_.domain});
-        listed = EnumerateServers(Is(machineData, TreeItemKind::NamedMachine) ? TreeItemText(Tree(), machine) : std::string(),
+        listed = EnumerateServers(KindOf(machine) == TreeItemKind::NamedMachine ? TreeItemText(Tree(), machine) : std::string(),
                                   &identity);
         TreeView_DeleteItem(Tree(), placeholder);
     } catch (const Exception& e) {
         TreeView_DeleteItem(Tree(), placeholder);
-        InsertItem(Tree(), machine, e.Message(), ICON_ERROR, KindData(TreeItemKind::Placeholder));
+        InsertEntry(machine, e.Message(), ICON_ERROR, {TreeItemKind::Placeholder});
         return;
     } catch (...) {
         LogMessage(LogError, "Add Server caused unknown failure.");
         return;
     }
-    for (OPCServerInfo& server : listed) AddServer(machine, std::move(server));
-    if (listed.size() > 1) {
-        TVSORTCB sort{machine, &CompareServers, reinterpret_cast<LPARAM>(&servers_)};
-        TreeView_SortChildrenCB(Tree(), &sort, FALSE);
-    }
+    if (listed.categoryFailed) platform::ShowMessageBox({kCategoryFailureAdvice, "", MB_OK});
+    for (OPCServerInfo& server : listed.servers) AddServer(machine, std::move(server));
+    if (listed.servers.size() > 1) SortServersOf(machine);
 }
 
 void DataSourceDialog::AddServer(HTREEITEM machine, OPCServerInfo server) {
-    const auto index = static_cast<std::uint16_t>(servers_.size());
+    const std::size_t index = servers_.size();
     const std::string& path = server.address.Path();
     const auto slash = path.find('/');
     const std::string progId = slash == std::string::npos ? std::string() : path.substr(0, slash);
     const bool hda = ImplementsHda(server);
     const bool stored = selection_.address.Equals(server.address);
     servers_.push_back(std::move(server));
-    const HTREEITEM item = InsertItem(Tree(), machine, progId, hda ? ICON_HDA_SERVER : ICON_OTHER_SERVER,
-                                      KindData(TreeItemKind::Server, index));
+    const HTREEITEM item =
+        InsertEntry(machine, progId, hda ? ICON_HDA_SERVER : ICON_OTHER_SERVER, {TreeItemKind::Server, index});
     if (stored) TreeView_SelectItem(Tree(), item);
 }
 
-void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
-    const LPARAM data = selected != nullptr ? TreeItemData(Tree(), selected) : 0;
-    const bool machine = Is(data, TreeItemKind::NamedMachine) && LowOf(data) == 0xFFFF;
-    const bool hdaServer = Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() && ImplementsHda(servers_[LowOf(data)]);
-    EnableWindow(Item(IDC_CREDENTIALS), machine);
-    EnableWindow(Item(IDC_TEST_CONNECTIVITY), hdaServer);
-    EnableWindow(Item(IDOK), hdaServer);
+// OPC HDA servers first; the order among the others, and among the HDA servers, is kept
+// as the list gave it only as far as the sort keeps equal items.
+void DataSourceDialog::SortServersOf(HTREEITEM machine) {
+    const auto compare = [](LPARAM first, LPARAM second, LPARAM self) -> int {
+        const auto& dialog = *reinterpret_cast<const DataSourceDialog*>(self);
+        const auto hda = [&](LPARAM data) {
+            const TreeEntry& entry = dialog.entries_[static_cast<std::size_t>(data)];
+            return entry.kind == TreeItemKind::Server && ImplementsHda(dialog.servers_[entry.server]);
+        };
+        const bool firstHda = hda(first), secondHda = hda(second);
+        if (firstHda && secondHda) return 0;
+        if (!firstHda) return 1;
+        return -1;
+    };
+    TVSORTCB sort{machine, compare, reinterpret_cast<LPARAM>(this)};
+    TreeView_SortChildrenCB(Tree(), &sort, FALSE);
 }
 
-void DataSourceDialog::GetConfiguration(std::string& userName, std::string& password, std::string& domain,
-                                        std::string& url, std::vector<ConfiguredNode>& nodes,
-                                        bool& useNullTimeValues) const {
-    userName = AnsiFromWide(selection_.userName);
-    password = AnsiFromWide(selection_.password);
-    domain = AnsiFromWide(selection_.domain);
-    url = selection_.address.ToString();
-    nodes = nodes_;
-    if (configured_) useNullTimeValues = useNullTimeValues_;
+void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
+    const OPCServerInfo* server = ServerOf(selected);
+    const bool hdaServer = server != nullptr && ImplementsHda(*server);
+    EnableWindow(Item(IDC_CREDENTIALS), KindOf(selected) == TreeItemKind::NamedMachine && selected != nullptr);
+    EnableWindow(Item(IDC_TEST_CONNECTIVITY), hdaServer);
+    EnableWindow(Item(IDOK), hdaServer);
 }
 
 bool DataSourceDialog::OnCommand(int id, int code) {
@@ -194,9 +212,8 @@ bool DataSourceDialog::OnCommand(int id, int code) {
 
 std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
     try {
-        const LPARAM data = TreeItemData(Tree(), item);
-        if (!Is(data, TreeItemKind::Server) || LowOf(data) >= servers_.size()) return {};
-        return ServerToolTipText(servers_[LowOf(data)].address);
+        const OPCServerInfo* server = ServerOf(item);
+        return server != nullptr ? ServerToolTipText(server->address) : std::string();
     } catch (...) {
         try {
             LogMessage(LogWarning, "Unknown error occurred in OnToolHitTest.");
@@ -207,17 +224,14 @@ std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
     }
 }
 
-int DataSourceDialog::SelectedServer() const {
-    const HTREEITEM selected = TreeView_GetSelection(Tree());
-    if (selected == nullptr) return -1;
-    const LPARAM data = TreeItemData(Tree(), selected);
-    return Is(data, TreeItemKind::Server) && LowOf(data) < servers_.size() ? LowOf(data) : -1;
+OPCServerInfo* DataSourceDialog::SelectedServer() {
+    const TreeEntry* entry = EntryOf(TreeView_GetSelection(Tree()));
+    return entry != nullptr && entry->kind == TreeItemKind::Server ? &servers_[entry->server] : nullptr;
 }
 
 void DataSourceDialog::OnCredentials() {
     const HTREEITEM selected = TreeView_GetSelection(Tree());
-    const LPARAM data = selected != nullptr ? TreeItemData(Tree(), selected) : 0;
-    if (!Is(data, TreeItemKind::NamedMachine) || LowOf(data) != 0xFFFF) return;
+    if (selected == nullptr || KindOf(selected) != TreeItemKind::NamedMachine) return;
     CredentialsDialog credentials;
     credentials.userName = AnsiFromWide(selection_.userName);
     credentials.password = AnsiFromWide(selection_.password);
@@ -230,19 +244,19 @@ void DataSourceDialog::OnCredentials() {
 
 void DataSourceDialog::OnTestConnectivity() {
     if (TreeView_GetSelection(Tree()) == nullptr) return;
-    const int server = SelectedServer();
-    const bool reachable = server >= 0 && OpcHdaProxy::IsHostReachable(servers_[server].address.Host());
+    const OPCServerInfo* server = SelectedServer();
+    const bool reachable = server != nullptr && OpcHdaProxy::IsHostReachable(server->address.Host());
     platform::ShowMessageBox({reachable ? "Test Successful!" : "Test failed.", "", MB_OK});
 }
 
 void DataSourceDialog::OnOK() {
     const HTREEITEM selected = TreeView_GetSelection(Tree());
-    const int index = SelectedServer();
-    if (index < 0 || TreeView_GetChild(Tree(), selected) != nullptr) {
+    OPCServerInfo* const chosen = SelectedServer();
+    if (chosen == nullptr || TreeView_GetChild(Tree(), selected) != nullptr) {
         platform::ShowMessageBox({"No valid OPC server is selected", "", MB_OK | MB_ICONEXCLAMATION});
         return;
     }
-    OPCServerInfo& entry = servers_[index];
+    OPCServerInfo& entry = *chosen;
     if (!ImplementsHda(entry)) {
         platform::ShowMessageBox({"No valid OPC HDA server is selected", "", MB_OK | MB_ICONEXCLAMATION});
         return;
@@ -297,7 +311,7 @@ bool DataSourceDialog::OnNotify(const NMHDR& header, LRESULT& result) {
     case NM_DBLCLK: {
         const HTREEITEM selected = TreeView_GetSelection(Tree());
         if (selected != nullptr && TreeView_GetChild(Tree(), selected) == nullptr &&
-            Is(TreeItemData(Tree(), selected), TreeItemKind::Server))
+            KindOf(selected) == TreeItemKind::Server)
             OnOK();
         result = 0;
         return true;

@@ -3,7 +3,7 @@
 // machines (this one, those of the local network, and machines the user names) that lists,
 // once a machine is expanded, the OPC servers registered there. Picking an OPC HDA server and
 // confirming gives its address, the credentials and the nodes chosen.
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,31 +20,29 @@
 
 namespace kesti::ui {
 
-// The kind of a tree item, the high 16 bits of its item data (the low ones: 0xFFFF, or the
-// server's index in the dialog's table).
-enum class TreeItemKind : std::uint16_t {
-    LocalHost = 0xFFFA,
-    LocalNetwork = 0xFFFB,
-    NamedMachine = 0xFFFC,
-    Placeholder = 0xFFFE, // also an error item: expanding its machine again retries
-    Server = 0xFFFF,
+// What the dialog is about: the server's address text, the credentials (in the ANSI code
+// page) and the nodes chosen on it.
+struct DataSource {
+    Credentials credentials;
+    std::string url;
+    std::vector<ConfiguredNode> nodes;
 };
+
+// What a tree item stands for.
+enum class TreeItemKind { LocalHost, LocalNetwork, NamedMachine, Placeholder, Server };
 
 class DataSourceDialog : public Dialog {
 public:
     DataSourceDialog();
 
-    // The stored choice: credentials in the ANSI code page, the address text, the nodes.
-    void SetConfiguration(const std::string& userName, const std::string& password, const std::string& domain,
-                          const std::string& url, const std::vector<ConfiguredNode>& nodes, bool useNullTimeValues);
+    // The stored choice: the tree opens on its server.
+    void SetDataSource(const DataSource& source);
+    // The choice once the dialog ended with OK.
+    DataSource GetDataSource() const;
 
-    // The choice: credentials in the ANSI code page, the address text and the nodes; the
-    // flag only when SetConfiguration gave one.
-    void GetConfiguration(std::string& userName, std::string& password, std::string& domain, std::string& url,
-                          std::vector<ConfiguredNode>& nodes, bool& useNullTimeValues) const;
-
-    // Every server listed so far, in listing order; a server item's low 16 bits index it.
-    const std::vector<OPCServerInfo>& Servers() const { return servers_; }
+    // What the tree item stands for, and its listed server (null unless a server item).
+    TreeItemKind KindOf(HTREEITEM item) const;
+    const OPCServerInfo* ServerOf(HTREEITEM item) const;
     const OPCServerInfo& Selection() const { return selection_; }
     const ServerToolTip& ToolTip() const { return toolTip_; }
 
@@ -57,31 +55,38 @@ protected:
     void OnOK() override;
 
 private:
+    // A tree item's item data is its index in entries_: what it stands for, and for a server
+    // its index in servers_.
+    struct TreeEntry {
+        TreeItemKind kind;
+        std::size_t server = 0;
+    };
+
     HWND Tree() const;
+    HTREEITEM InsertEntry(HTREEITEM parent, const std::string& text, int image, TreeEntry entry);
+    const TreeEntry* EntryOf(HTREEITEM item) const;
+    bool IsMachine(HTREEITEM item) const;
     HTREEITEM AddMachine(const std::string& name, TreeItemKind kind, HTREEITEM parent);
     // Lists the servers of the placeholder's machine in its place.
     void FillMachine(HTREEITEM placeholder);
     void AddServer(HTREEITEM machine, OPCServerInfo server);
+    void SortServersOf(HTREEITEM machine);
     void EnableForSelection(HTREEITEM selected);
     void OnAdd();
     void OnCredentials();
     void OnTestConnectivity();
     std::string ToolTipOf(HTREEITEM item) const;
-    // The selected server item's index in the table, or -1.
-    int SelectedServer() const;
+    // The selected server item's server, or null.
+    OPCServerInfo* SelectedServer();
 
     platform::ComApartment com_; // the dialog's thread, a single-threaded apartment
     AnchorLayout layout_;
     UniqueImageList images_;
     ServerToolTip toolTip_;
+    std::vector<TreeEntry> entries_;
     std::vector<OPCServerInfo> servers_;
     OPCServerInfo selection_;
     std::vector<ConfiguredNode> nodes_;
-    bool useNullTimeValues_ = true;
-    bool configured_ = false;
 };
-
-// The item data of a tree item of the kind, with the given low part.
-LPARAM KindData(TreeItemKind kind, std::uint16_t low = 0xFFFF);
 
 } // namespace kesti::ui

@@ -428,7 +428,7 @@ TEST_F(SimulationTest, TheServerListShowsTheHdaServerAndTheDataAccessOne) {
     for (const DWORD refuse : {0u, 1u}) {
         SCOPED_TRACE(refuse ? "IOPCServerList" : "IOPCServerList2");
         RegSetValueExA(key.Get(), "RefuseServerList2", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&refuse), sizeof refuse);
-        const auto servers = EnumerateServers("", nullptr);
+        const auto servers = EnumerateServers("", nullptr).servers;
         const OPCServerInfo* hda = nullptr;
         const OPCServerInfo* da = nullptr;
         for (const auto& s : servers) {

@@ -23,7 +23,7 @@ namespace {
 struct ItemView {
     HTREEITEM item;
     std::string text;
-    LPARAM data;
+    TreeItemKind kind;
     int image;
 };
 
@@ -56,7 +56,7 @@ protected:
             data.mask = TVIF_IMAGE;
             data.hItem = item;
             TreeView_GetItem(tree_, &data);
-            items.push_back(ItemView{item, TreeItemText(tree_, item), TreeItemData(tree_, item), data.iImage});
+            items.push_back(ItemView{item, TreeItemText(tree_, item), dialog_.KindOf(item), data.iImage});
         }
         return items;
     }
@@ -74,19 +74,19 @@ TEST_F(DataSourceDialogTest, OpensWithThisMachineAndTheNetworksMachinesUnlisted)
     const auto top = Children(TVI_ROOT);
     ASSERT_EQ(top.size(), 2u);
     EXPECT_EQ(top[0].text, "Local host");
-    EXPECT_EQ(top[0].data, static_cast<LPARAM>(0xFFFAFFFF));
+    EXPECT_EQ(top[0].kind, TreeItemKind::LocalHost);
     EXPECT_EQ(top[0].image, ICON_MACHINE);
     EXPECT_EQ(top[1].text, "Local network");
-    EXPECT_EQ(top[1].data, static_cast<LPARAM>(0xFFFBFFFF));
+    EXPECT_EQ(top[1].kind, TreeItemKind::LocalNetwork);
     EXPECT_EQ(top[1].image, ICON_NETWORK);
     const auto placeholder = Children(top[0].item);
     ASSERT_EQ(placeholder.size(), 1u);
     EXPECT_EQ(placeholder[0].text, "Dummy");
-    EXPECT_EQ(placeholder[0].data, static_cast<LPARAM>(0xFFFEFFFF));
+    EXPECT_EQ(placeholder[0].kind, TreeItemKind::Placeholder);
     const auto network = Children(top[1].item);
     ASSERT_EQ(network.size(), 1u);
     EXPECT_EQ(network[0].text, "HDA-01");
-    EXPECT_EQ(network[0].data, static_cast<LPARAM>(0xFFFCFFFF));
+    EXPECT_EQ(network[0].kind, TreeItemKind::NamedMachine);
     EXPECT_EQ(Children(network[0].item).size(), 1u) << "a placeholder until expanded";
     EXPECT_FALSE(Enabled(IDOK));
     EXPECT_FALSE(Enabled(IDC_CREDENTIALS));
@@ -101,10 +101,10 @@ TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelect
     ASSERT_GE(servers.size(), 2u);
     EXPECT_EQ(servers[0].text, "OpcHdaSim.Server");
     EXPECT_EQ(servers[0].image, ICON_HDA_SERVER);
-    EXPECT_EQ(servers[0].data >> 16, 0xFFFF);
-    const auto& table = dialog_.Servers();
-    ASSERT_LT(static_cast<std::size_t>(servers[0].data & 0xFFFF), table.size());
-    EXPECT_EQ(table[servers[0].data & 0xFFFF].address.ToString(),
+    EXPECT_EQ(servers[0].kind, TreeItemKind::Server);
+    const OPCServerInfo* hda = dialog_.ServerOf(servers[0].item);
+    ASSERT_NE(hda, nullptr);
+    EXPECT_EQ(hda->address.ToString(),
               "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
     const ItemView* dataAccess = nullptr;
     for (const auto& s : servers)
@@ -114,7 +114,7 @@ TEST_F(DataSourceDialogTest, ExpandingThisMachineListsTheHdaServerFirstAndSelect
 
     // The pointer over the server brings its tip: the server's listed name as the title, a
     // line per OPC standard it implements as the text.
-    const std::string tip = ServerToolTipText(table[servers[0].data & 0xFFFF].address);
+    const std::string tip = ServerToolTipText(hda->address);
     EXPECT_EQ(tip.substr(0, tip.find('\n')), "OpcHDAKesti Simulation HDA Server");
     EXPECT_NE(tip.find('\n'), std::string::npos) << "one line for Historical Data Access";
     RECT row{};
@@ -159,12 +159,12 @@ TEST_F(DataSourceDialogTest, AMachineThatDoesNotAnswerShowsOneErrorItem) {
     const auto top = Children(TVI_ROOT);
     ASSERT_EQ(top.size(), 3u);
     EXPECT_EQ(top[2].text, "plant-silent");
-    EXPECT_EQ(top[2].data, static_cast<LPARAM>(0xFFFCFFFF));
+    EXPECT_EQ(top[2].kind, TreeItemKind::NamedMachine);
     TreeView_Expand(tree_, top[2].item, TVE_EXPAND);
     const auto error = Children(top[2].item);
     ASSERT_EQ(error.size(), 1u);
     EXPECT_EQ(error[0].image, ICON_ERROR);
-    EXPECT_EQ(error[0].data, static_cast<LPARAM>(0xFFFEFFFF)) << "marked as a placeholder, so expanding again retries";
+    EXPECT_EQ(error[0].kind, TreeItemKind::Placeholder) << "marked as a placeholder, so expanding again retries";
     EXPECT_FALSE(error[0].text.empty());
     EXPECT_NE(error[0].text, "Dummy");
 }
@@ -178,7 +178,7 @@ TEST_F(DataSourceDialogTest, ConfirmingChecksTheSelectionAndABranchlessServerSto
         shown.push_back(request.text);
         return IDOK;
     });
-    dialog_.SetConfiguration("", "", "", "", {{"Old", "Old"}}, false);
+    dialog_.SetDataSource({{}, "", {{"Old", "Old"}}});
     Open();
     Click(IDOK);
     const HTREEITEM local = Children(TVI_ROOT)[0].item;
@@ -200,14 +200,10 @@ TEST_F(DataSourceDialogTest, ConfirmingChecksTheSelectionAndABranchlessServerSto
 
     Click(IDOK);
     EXPECT_EQ(dialog_.Result(), IDOK);
-    std::string user = "x", password = "x", domain = "x", url;
-    std::vector<ConfiguredNode> nodes;
-    bool useNullTimeValues = true;
-    dialog_.GetConfiguration(user, password, domain, url, nodes, useNullTimeValues);
-    EXPECT_EQ(url, "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
-    EXPECT_EQ(nodes, (std::vector<ConfiguredNode>{{"OPC", ""}}));
-    EXPECT_EQ(user, "");
-    EXPECT_FALSE(useNullTimeValues) << "carried from SetConfiguration";
+    const DataSource chosen = dialog_.GetDataSource();
+    EXPECT_EQ(chosen.url, "opchda:///OpcHdaSim.Server/{4A5B6C7D-1E2F-4A3B-8C9D-0E1F2A3B4C5D}");
+    EXPECT_EQ(chosen.nodes, (std::vector<ConfiguredNode>{{"OPC", ""}}));
+    EXPECT_EQ(chosen.credentials, Credentials{});
 }
 
 // A person clicks the [+] of an item, as the tree tells its parent each time.

@@ -36,19 +36,6 @@ protected:
         return nodes + "</nodes>\n";
     }
     std::string SavedLogText() const { return ReadFileBytes(DataFolder() + "\\OPCHDAKestiLog.log"); }
-
-    // Saves without a real message box and gives the text it showed.
-    std::string SaveAndCaptureMessage(const Configuration& configuration) {
-        std::string shown;
-        platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& request) {
-            shown = request.text;
-            EXPECT_EQ(request.caption, IdentityText());
-            EXPECT_EQ(request.type, static_cast<unsigned>(MB_OK));
-            return IDOK;
-        });
-        SaveConfiguration(configuration);
-        return shown;
-    }
 };
 
 TEST_F(ConfigurationTest, AMissingFileGivesDefaultsAndSetsOnlyThePrefix) {
@@ -170,7 +157,7 @@ TEST_F(ConfigurationTest, ACredentialThatCannotBeReadLeavesTheRestOfTheFile) {
 
 TEST_F(ConfigurationTest, SavingADefaultConfigurationWritesEveryKeyAndTheSample) {
     Configuration c = ReadConfiguration();
-    EXPECT_EQ(SaveAndCaptureMessage(c), "Saved configuration to " + ConfigPath());
+    EXPECT_TRUE(SaveConfiguration(c));
     const std::string xml = ReadFileBytes(ConfigPath());
     const char* inOrder[] = {"<?xml version=\"1.0\"?>", "<settings>",
                              "<setting key=\"LogFileSize\" value=\"1048576\" />",
@@ -205,7 +192,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     array.size = 3;
     array.names = {"first <1>", "  ", "third & last"};
     c.arrayNodes.push_back(array);
-    SaveAndCaptureMessage(c);
+    EXPECT_TRUE(SaveConfiguration(c));
 
     const Configuration back = ReadConfiguration();
     EXPECT_EQ(back.logLevel, c.logLevel);
@@ -227,7 +214,7 @@ TEST_F(ConfigurationTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
     c.url = "replaced";
     // A folder where the temporary file would go makes the write fail.
     CreateDirectoryA((ConfigPath() + ".tmp").c_str(), nullptr);
-    EXPECT_EQ(SaveAndCaptureMessage(c), "Failed to save configuration to " + ConfigPath());
+    EXPECT_FALSE(SaveConfiguration(c));
     EXPECT_EQ(ReadConfiguration().url, "kept");
 }
 
