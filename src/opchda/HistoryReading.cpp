@@ -10,6 +10,10 @@
 
 namespace kesti {
 
+bool HoldsItsValues(const OPCHDA_ITEM& item) {
+    return item.dwCount == 0 || (item.pftTimeStamps != nullptr && item.pdwQualities != nullptr && item.pvDataValues != nullptr);
+}
+
 std::int64_t TicksOf(const FILETIME& ft) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }

@@ -82,6 +82,11 @@ private:
     std::size_t count_ = 0;
 };
 
+// Whether an item of a ReadRaw answer holds the values its count promises: a careless server
+// may give a count with a NULL time, quality or value array (the wire allows it). Such an
+// item is never read from.
+bool HoldsItsValues(const OPCHDA_ITEM& item);
+
 std::int64_t TicksOf(const FILETIME& ft);
 FILETIME FileTimeOfTicks(std::int64_t ticks);
 

@@ -27,7 +27,12 @@ std::vector<RawSeries> Collect(RawAnswer& items, const platform::UniqueCoTaskMem
     std::vector<RawSeries> series(count);
     for (std::size_t i = 0; i < count; ++i) {
         series[i].error = errors ? errors[i] : S_OK;
-        series[i].Append(answer, i);
+        if (HoldsItsValues((*answer)[i])) {
+            series[i].Append(answer, i);
+        } else { // nothing is known of the item: its rows stay missing, and the read says why
+            series[i].error = E_POINTER;
+            series[i].cutShort = true;
+        }
     }
     return series;
 }
@@ -133,7 +138,10 @@ void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPC
         platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
         platform::UniqueCoTaskMemArray<HRESULT> errors;
         const HRESULT result = Call(from.Get(), to.Get(), 0, bounds, {handle}, items, errors);
-        const HRESULT itemError = FAILED(result) ? result : errors ? errors[0] : S_OK;
+        const HRESULT itemError = FAILED(result)               ? result
+                                  : !HoldsItsValues(items[0]) ? E_POINTER
+                                  : errors                    ? errors[0]
+                                                              : S_OK;
         if (FAILED(itemError) || items[0].dwCount == 0) {
             series.error = itemError;
             series.cutShort = true;

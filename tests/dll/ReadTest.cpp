@@ -225,6 +225,28 @@ TEST_F(ReadTest, AnArrayOfTheWrongSizeIsOneErrorPerRead) {
     Dll().kesti2_connectionClose(c);
 }
 
+// A server that answers a count of values with a NULL array is never read through: the
+// item's rows stay missing, a Warning says so, and the host goes on.
+TEST_F(ReadTest, AnItemWhoseArraysAreMissingIsCutShortNotReadThrough) {
+    for (const char* array : {"times", "qualities", "values"}) {
+        SCOPED_TRACE(array);
+        SimulationServer sim(std::string(R"({ "server": { "faultOnCall": { "ReadRaw": { "call": 1, "nullArray": ")") + array +
+                             R"(" } } }, "branches": [ { "name": "P", "items": [ { "name": "a", "values": [
+                                 { "time": "2024-01-01 00:00:00", "value": 1 } ] } ] } ] })");
+        WriteConfiguration(kSimulationServerUrl, {{"P", "P"}});
+        ConnectionHandle c = Open();
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(Read(c, {TagsOf(c, 0)[0]}, kT0, 60, 3), Rows(3, {"-"}));
+        EXPECT_EQ(Read(c, {TagsOf(c, 0)[0]}, kT0, 60, 1), Rows(1, {"1"})) << "the next answer is whole again";
+        EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("The server cut short the read of tag P.a (result: "),
+                  std::string::npos) << ReadLog("OPCHDAKestiLog.log");
+        EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("(0x80004003)): no values arrived. Rows left missing: 3."),
+                  std::string::npos) << ReadLog("OPCHDAKestiLog.log");
+        Dll().kesti2_connectionClose(c);
+        DeleteFileA((MachineDataFolder() + "\\OPCHDAKestiLog.log").c_str());
+    }
+}
+
 TEST_F(ReadTest, CurrentValuesAndUpdateTimes) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

@@ -1,6 +1,7 @@
 #include "HistorianServer.h"
 
 #include <algorithm>
+#include <utility>
 #include <sstream>
 
 #include "SimBrowser.h"
@@ -121,6 +122,15 @@ void Fill(OPCHDA_ITEM& item, const std::vector<Output>& values) {
         item.pdwQualities[i] = values[i].quality;
         VariantInit(&item.pvDataValues[i]);
         if (values[i].value != nullptr) VariantCopy(&item.pvDataValues[i], const_cast<VARIANT*>(values[i].value));
+    }
+}
+
+// A careless server's answer: one of the item's arrays NULL while its count stays.
+void DropArray(OPCHDA_ITEM& item, const std::string& which) {
+    if (which == "times") platform::UniqueCoTaskMem<FILETIME> dropped(std::exchange(item.pftTimeStamps, nullptr));
+    if (which == "qualities") platform::UniqueCoTaskMem<DWORD> dropped(std::exchange(item.pdwQualities, nullptr));
+    if (which == "values") {
+        platform::UniqueCoTaskMemArray<VARIANT> dropped(std::exchange(item.pvDataValues, nullptr), item.dwCount);
     }
 }
 
@@ -404,6 +414,7 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
         const std::vector<Output> values = SelectRaw(item.history, request, more);
         if (!HasRealValue(values)) return kNoDataResult;
         Fill(result, values);
+        if (fault != nullptr && !fault->nullArray.empty()) DropArray(result, fault->nullArray);
         return more ? kMoreData : S_OK;
     });
     *items = out;

@@ -294,6 +294,11 @@ private:
         if (const json* v = Member(f, "result")) fault.result = ResultCode(*v, place / "result");
         fault.empty = Flag(f, "empty", place, false);
         if (const json* v = Member(f, "itemError")) fault.itemError = ResultCode(*v, place / "itemError");
+        if (const json* v = Member(f, "nullArray")) {
+            fault.nullArray = Text(*v, place / "nullArray");
+            if (fault.nullArray != "times" && fault.nullArray != "qualities" && fault.nullArray != "values")
+                (place / "nullArray").Fail("expected \"times\", \"qualities\" or \"values\"");
+        }
         return fault;
     }
 

@@ -78,6 +78,7 @@ struct CallFault {
     HRESULT result = S_OK;
     bool empty = false;
     HRESULT itemError = S_OK;
+    std::string nullArray; // "times", "qualities" or "values": that array of each item is NULL, its count kept
 };
 
 struct ServerOptions {
