@@ -7,6 +7,7 @@
 #include "base/ComError.h"
 #include "base/Log.h"
 #include "model/Tag.h"
+#include "opchda/OpcHdaProxy.h"
 
 namespace kesti {
 
@@ -14,11 +15,13 @@ RequestItems ResolveItems(ServerSession& session, const std::vector<TagEntry>& r
     std::vector<std::string> itemIds;
     itemIds.reserve(request.size());
     for (const TagEntry& entry : request) itemIds.push_back(entry.tag->ItemId());
+    session.Connect(); // a server that cannot be activated is not a failure of its handles
     std::vector<ItemHandleResult> answers; // one per item id
     try {
         answers = session.GetItemHandles(itemIds);
-    } catch (const ComError&) {
-        LogMessage(LogError, "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
+    } catch (const ComError& e) {
+        if (!IsLostConnection(e.Result())) // a lost server is connected again, and asked again
+            LogMessage(LogError, "Could not retrieve item handles. GetItemHandles for UpdateServerHandles in OpcHdaProxy failed.");
         throw;
     }
 

@@ -24,8 +24,9 @@ struct RequestItems {
     std::vector<const TagEntry*> refused;
 };
 
-// The items of the request. Throws ComError when the server's GetItemHandles fails as a
-// whole; an item it refuses is never asked for again in the connection.
+// The items of the request. Throws ComError when the server cannot be reached or its
+// GetItemHandles fails as a whole; an item it refuses is not asked for again until the
+// server is connected anew.
 RequestItems ResolveItems(ServerSession& session, const std::vector<TagEntry>& request);
 
 } // namespace kesti

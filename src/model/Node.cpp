@@ -37,11 +37,10 @@ OpcHdaProxy& ProxyOf(SourceConnection* connection) {
 // connects again (once per export call and connection), with the item handles of the lost
 // server forgotten, and the work runs once more. A loss that remains is told as any failed
 // call is: at Error, with the node's cells left missing; a server that cannot be activated
-// again fails the export, and the nodes after it in the same call fail at once.
+// again fails the export.
 template <class Work>
 void RunWithReconnect(SourceConnection* connection, ReconnectBudget& budget, Work work) {
     ProxyOf(connection).Run([&](ServerSession& session) {
-        if (const HRESULT lost = budget.FailedReconnect(session); FAILED(lost)) throw ComError(lost, "Reconnect");
         HRESULT lost = S_OK;
         try {
             work(session);
@@ -54,12 +53,7 @@ void RunWithReconnect(SourceConnection* connection, ReconnectBudget& budget, Wor
             }
             lost = e.Result();
         }
-        try {
-            session.Reconnect(lost);
-        } catch (const ComError&) {
-            budget.NoteFailedReconnect(session, lost);
-            throw;
-        }
+        session.Reconnect(lost); // a server that cannot be activated again ends the export call
         try {
             work(session);
         } catch (const ComError& e) {

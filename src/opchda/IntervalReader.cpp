@@ -30,7 +30,7 @@ std::vector<RawSeries> Collect(RawAnswer& items, const platform::UniqueCoTaskMem
         if (HoldsItsValues((*answer)[i])) {
             series[i].Append(answer, i);
         } else { // nothing is known of the item: its rows stay missing, and the read says why
-            series[i].error = E_POINTER;
+            if (SUCCEEDED(series[i].error)) series[i].error = E_POINTER;
             series[i].cutShort = true;
         }
     }

@@ -196,6 +196,11 @@ TEST_F(HostProgramTest, AWriteTheServerRefusesEndsWithOne) {
 
     const HostRun stored = RunHost("write 1704070800 1 P.a", "1\n");
     EXPECT_EQ(stored.exitCode, 0u) << "the refusals of earlier runs are not this run's: " << stored.err;
+
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}}, "", "<setting key=\"LogLevel\" value=\"1\" />\n");
+    const HostRun blind = RunHost("write 1704070800 1 P.locked", "1\n");
+    EXPECT_TRUE(Has(blind.err, "the plug-in's LogLevel 1 keeps no Warning records: refused values are not counted"))
+        << blind.err;
 }
 
 } // namespace

@@ -264,6 +264,14 @@ TEST_F(ReadTest, CurrentValuesAndUpdateTimes) {
     EXPECT_EQ(updated, static_cast<uint32_t>(kT0 + 60));
     EXPECT_NE(sim.Calls("ReadRaw").at(0).find("end={bString=1,szTime=,"), std::string::npos) << sim.Calls("ReadRaw").at(0);
     EXPECT_NE(sim.Calls("ReadRaw").at(0).find("numValues=1 bounds=1"), std::string::npos);
+
+    // The element tags of an array share the array's update time: one element read, all moved.
+    const auto vec = TagsOf(c, 0, 0);
+    ASSERT_EQ(vec.size(), 3u);
+    ASSERT_EQ(Dll().kesti2_connectionReadCurrentData(c, vec.data(), 1, &current), ResultOk);
+    Dll().kesti2_vectorFree(current);
+    Dll().kesti2_tagGetUpdateTime(vec[2], &updated);
+    EXPECT_EQ(updated, static_cast<uint32_t>(kT0));
     Dll().kesti2_connectionClose(c);
 }
 

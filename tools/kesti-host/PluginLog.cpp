@@ -24,6 +24,16 @@ std::string WithoutCarriageReturns(const std::string& text) {
     return out;
 }
 
+// The bytes of the file from `offset` on; empty when it cannot be read.
+std::string Tail(const std::string& path, std::uint64_t offset) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in || FileSize(path) < offset) return {};
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
 } // namespace
 
 PluginLog::PluginLog() : startSize_(FileSize(Path())) {}
@@ -36,16 +46,24 @@ std::string PluginDataFolder() {
 
 std::string PluginLog::Path() { return PluginDataFolder() + "\\OPCHDAKestiLog.log"; }
 
-std::vector<LogRecord> PluginLog::RecordsSinceStart() const {
-    const std::string path = Path();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    // A log that was rolled over since the start is read whole.
-    const std::uint64_t size = FileSize(path);
-    in.seekg(static_cast<std::streamoff>(size >= startSize_ ? startSize_ : 0));
+std::string PluginLog::BackupPath() { return PluginDataFolder() + "\\OPCHDAKestiLog.bak"; }
+
+int PluginLog::ConfiguredLevel() {
+    std::ifstream in(PluginDataFolder() + "\\OPCHDAConfiguration.xml", std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    const std::string text = WithoutCarriageReturns(content.str());
+    static const std::regex level(R"re(key\s*=\s*"LogLevel"\s+value\s*=\s*"(-?\d+)")re");
+    std::smatch found;
+    const std::string text = content.str();
+    return std::regex_search(text, found, level) ? std::stoi(found[1].str()) : 3; // the plug-in's default
+}
+
+std::vector<LogRecord> PluginLog::RecordsSinceStart() const {
+    const std::string path = Path();
+    // A log rolled over since the start: this run's records before that are in the backup.
+    const bool rolledOver = FileSize(path) < startSize_;
+    const std::string text = WithoutCarriageReturns((rolledOver ? Tail(BackupPath(), startSize_) : std::string()) +
+                                                    Tail(path, rolledOver ? 0 : startSize_));
     // A record is a "[time] [TID:n] [Level]" line, its text, and an empty line.
     static const std::regex header(R"((?:^|\n)(\[[^\]\n]*\] \[TID:\d+\] \[(\w+)\])\n)");
     std::vector<LogRecord> records;

@@ -23,6 +23,10 @@ public:
 
     // "<common application data>\Norvane\Kesti\OPCHDAKestiLog.log"
     static std::string Path();
+    // "<...>\OPCHDAKestiLog.bak", where a full log is moved.
+    static std::string BackupPath();
+    // The LogLevel the plug-in's configuration file sets (3, Information, without one).
+    static int ConfiguredLevel();
     // The records written since construction, oldest first.
     std::vector<LogRecord> RecordsSinceStart() const;
     // The last "[Error]" record (header and text) written since construction; empty if none.

@@ -161,7 +161,16 @@ VectorHandle RowOf(const KestiLibrary& dll, const std::string& line, std::size_t
 }
 
 // What this run's records of the plug-in say was not stored: values the server refused (per
-// item of a row, or a tag whose handle it refused), rows lost and arrays not written (Error).
+// item of a row, or a tag whose handle it refused), rows lost and arrays not written.
+// The Error records of a write that lost what the host gave: a row (the call failed, its
+// values could not be allocated) or the rows of an array.
+bool IsLostWrite(const std::string& text) {
+    for (const char* start : {"IOPCHDA_SyncUpdate::InsertReplace failed", "Array tag ", "SafeArrayCreate failed",
+                              "SafeArrayPutElement failed", "SysAllocString failed"})
+        if (text.rfind(start, 0) == 0) return true;
+    return false;
+}
+
 struct WriteRefusals {
     std::size_t refusedValues = 0;
     std::size_t refusedTags = 0;
@@ -178,10 +187,10 @@ struct WriteRefusals {
                 refusedValues += items > 0 ? items : 1; // without item lines the server did not say which
             } else if (text.find(" is not written: the server refused its item handle.") != std::string::npos) {
                 ++refusedTags;
-            } else if (record.level != "Error") {
-                continue;
-            } else {
+            } else if (record.level == "Error" && IsLostWrite(text)) {
                 ++errors;
+            } else {
+                continue;
             }
             lastRecord = record.header + "\n" + text;
         }
@@ -218,6 +227,9 @@ int Write(const KestiLibrary& dll, const Arguments& args) {
                                                          rows.handles.data()),
               "the write");
     const WriteRefusals refusals(log);
+    if (PluginLog::ConfiguredLevel() < 2)
+        std::fprintf(stderr, "kesti-host: the plug-in's LogLevel %d keeps no Warning records: refused values are not "
+                             "counted\n", PluginLog::ConfiguredLevel());
     std::printf("sent %zu row(s) with %zu value(s); the server refused %zu value(s)\n", rows.handles.size(), values,
                 refusals.refusedValues);
     if (!refusals.Any()) return kExitDone;
