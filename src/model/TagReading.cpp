@@ -235,9 +235,14 @@ void LogCutShort(const ServerItem& item, const RawSeries& s, const RowTimes& tim
                                           "missing: %4%.") % tags % HResultText(s.error) % arrived % missing).str());
 }
 
+// The Debug dump of an item's values: the first kDumpedValues of them, so that one record
+// stays far below any log size (each value's text is cut as well).
+constexpr std::size_t kDumpedValues = 200;
+
 void LogRawValues(const RawSeries& s, const Tag& tag) {
     std::string text = ItemHeader(s, tag);
-    for (std::size_t k = 0; k < s.Count(); ++k) text += ValueText(s, k);
+    for (std::size_t k = 0; k < s.Count() && k < kDumpedValues; ++k) text += ValueText(s, k);
+    if (s.Count() > kDumpedValues) text += (boost::format("\n... (%1% values in all)") % s.Count()).str();
     LogMessage(LogDebug, text);
 }
 

@@ -1,5 +1,7 @@
 #include "opchda/OpcHdaText.h"
 
+#include <string_view>
+
 #include <boost/format.hpp>
 
 #include "base/TextConversion.h"
@@ -42,8 +44,15 @@ std::string DumpVariant(const VARIANT& value) {
     platform::UniqueVariant text;
     std::string shown = "null";
     if (SUCCEEDED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&value), LOCALE_INVARIANT, VARIANT_NOUSEROVERRIDE, VT_BSTR)) &&
-        V_VT(text.Get()) == VT_BSTR && V_BSTR(text.Get()) != nullptr)
-        shown = "\"" + Utf8FromWide(V_BSTR(text.Get())) + "\"";
+        V_VT(text.Get()) == VT_BSTR && V_BSTR(text.Get()) != nullptr) {
+        // A value's text in a record is cut, so that no record can outgrow the log's size.
+        const std::wstring_view whole(V_BSTR(text.Get()), SysStringLen(V_BSTR(text.Get())));
+        const bool cut = whole.size() > kLoggedValueCharacters;
+        std::size_t kept = cut ? kLoggedValueCharacters : whole.size();
+        if (cut && whole[kept - 1] >= 0xD800 && whole[kept - 1] <= 0xDBFF) --kept; // not half a surrogate pair
+        shown = "\"" + Utf8FromWide(std::wstring(whole.substr(0, kept))) + "\"";
+        if (cut) shown += (boost::format("... (%1% bytes)") % SysStringByteLen(V_BSTR(text.Get()))).str();
+    }
     return (boost::format("{ vt: %1%, value: %2% }") % static_cast<unsigned>(V_VT(&value)) % shown).str();
 }
 

@@ -90,6 +90,13 @@ TEST(DumpVariant, InvariantTextOrNull) {
     V_VT(array.Get()) = VT_ARRAY | VT_R8;
     V_ARRAY(array.Get()) = MakeArray<double>(VT_R8, 0, {1.0});
     EXPECT_EQ(DumpVariant(*array), "{ vt: 8197, value: null }");
+
+    // A server's text of megabytes is cut, so that no record outgrows the log.
+    UniqueVariant huge;
+    V_VT(huge.Get()) = VT_BSTR;
+    V_BSTR(huge.Get()) = SysAllocStringLen(std::wstring(3'000'000, L'x').c_str(), 3'000'000);
+    const std::string dumped = DumpVariant(*huge);
+    EXPECT_EQ(dumped, "{ vt: 8, value: \"" + std::string(kLoggedValueCharacters, 'x') + "\"... (6000000 bytes) }");
 }
 
 TEST(VariantValue, ClassesLookThroughReferencesArraysAndWrappers) {
