@@ -62,7 +62,7 @@ std::vector<GUID> ReadClassIds(Enumerator& classes) {
         GUID batch[100];
         ULONG fetched = 0;
         next = classes.Next(100, batch, &fetched);
-        if (FAILED(next)) break;
+        if (FAILED(next) || fetched == 0) break; // a list that gives nothing would be asked for ever
         ids.insert(ids.end(), batch, batch + std::min<ULONG>(fetched, 100));
     } while (next == S_OK);
     return ids;

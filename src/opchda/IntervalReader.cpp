@@ -125,11 +125,16 @@ std::vector<RawSeries> IntervalReader::ReadHalves(const Span& span, const std::v
 
 // Reads on from the newest value, up to the end of the span, while the server says there is
 // more; the repeated boundary value is dropped. A continuation that fails, brings nothing,
-// or brings nothing newer while still promising more leaves the series cut short.
+// or brings nothing newer while still promising more leaves the series cut short; one whose
+// values reach the end of the span ends the reading, as nothing after it is asked.
 void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPCHANDLE handle, RawSeries& series) {
     for (int round = 0; series.error == opc::kMoreData; ++round) {
         if (series.Empty() || round == kMaxContinuations) {
             series.cutShort = true;
+            return;
+        }
+        if (series.LastTick() >= TicksOf(end)) { // the span is known to its end, whatever the server promises
+            series.error = S_OK;
             return;
         }
         platform::RequestTime from, to;

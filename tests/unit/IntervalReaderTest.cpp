@@ -1,9 +1,11 @@
-// Joining the values of two halves of a read interval.
+// Joining the values of two halves of a read interval, and reading on after OPC_S_MOREDATA
+// from a server that will not stop.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "FakeCom.h"
 #include "opchda/IntervalReader.h"
 #include "opchda/OpcHdaConstants.h"
 
@@ -95,6 +97,62 @@ TEST(JoinSpansTest, AnUnknownPartEndsTheWhole) {
     joined = JoinSpans(SeriesOf({}, E_FAIL), SeriesOf({{20, kGood}}));
     EXPECT_EQ(Shape(joined), "");
     EXPECT_EQ(joined.error, E_FAIL);
+}
+
+// A server that answers every ReadRaw of one item with OPC_S_MOREDATA and two values: the
+// start asked and `step` after it.
+class EndlessReader : public test::FakeComObject<IOPCHDA_SyncRead> {
+public:
+    explicit EndlessReader(std::int64_t step) : FakeComObject(IID_IOPCHDA_SyncRead), step_(step) {}
+    int calls = 0;
+
+    HRESULT STDMETHODCALLTYPE ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME*, DWORD, BOOL, DWORD count, OPCHANDLE*,
+                                      OPCHDA_ITEM** items, HRESULT** errors) override {
+        ++calls;
+        const std::int64_t from = TicksOf(start->ftTime);
+        OPCHDA_ITEM* item = TaskArray<OPCHDA_ITEM>(count);
+        *item = OPCHDA_ITEM{};
+        item->dwCount = 2;
+        item->pftTimeStamps = TaskArray<FILETIME>(2);
+        item->pdwQualities = TaskArray<DWORD>(2);
+        item->pvDataValues = TaskArray<VARIANT>(2);
+        for (DWORD k = 0; k < 2; ++k) {
+            item->pftTimeStamps[k] = FileTimeOfTicks(from + k * step_);
+            item->pdwQualities[k] = kGood;
+            VariantInit(&item->pvDataValues[k]);
+        }
+        *items = item;
+        *errors = TaskArray<HRESULT>(count);
+        (*errors)[0] = opc::kMoreData;
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE ReadProcessed(OPCHDA_TIME*, OPCHDA_TIME*, FILETIME, DWORD, OPCHANDLE*, DWORD*,
+                                            OPCHDA_ITEM**, HRESULT**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReadAtTime(DWORD, FILETIME*, DWORD, OPCHANDLE*, OPCHDA_ITEM**, HRESULT**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ReadModified(OPCHDA_TIME*, OPCHDA_TIME*, DWORD, DWORD, OPCHANDLE*, OPCHDA_MODIFIEDITEM**,
+                                           HRESULT**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReadAttribute(OPCHDA_TIME*, OPCHDA_TIME*, OPCHANDLE, DWORD, DWORD*, OPCHDA_ATTRIBUTE**,
+                                            HRESULT**) override { return E_NOTIMPL; }
+
+private:
+    std::int64_t step_;
+};
+
+// A server that promises more for ever ends the read once its values pass the end asked.
+TEST(IntervalReaderTest, MoreDataBeyondTheEndAskedEndsTheRead) {
+    auto* reader = new EndlessReader(10'000'000); // one value a second
+    ReadRequest request;
+    request.start.SetTime(FileTimeOfTicks(0));
+    request.end.SetTime(FileTimeOfTicks(50'000'000)); // five seconds
+    const std::vector<RawSeries> series = IntervalReader(*reader).Read(request, {1});
+    ASSERT_EQ(series.size(), 1u);
+    EXPECT_EQ(series[0].error, S_OK);
+    EXPECT_FALSE(series[0].cutShort);
+    EXPECT_EQ(series[0].LastTick(), 50'000'000);
+    EXPECT_EQ(reader->calls, 5) << "each call brings one new second up to the end, then reading stops";
+    reader->Release();
 }
 
 } // namespace
