@@ -25,6 +25,11 @@ void LogFailure(const char* pattern, HRESULT result) {
 
 using NameBatch = platform::TaskMemStringBatch<kBatch>;
 
+void LogTooManyNames(std::size_t limit) {
+    LogMessage(LogError, (boost::format("Browsing stopped after %1% names: the server offers more in one list than "
+                                        "the plug-in takes.") % limit).str());
+}
+
 BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
     BrowseRecord record;
     record.browseName = Utf8FromWide(name);
@@ -81,9 +86,15 @@ void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& pare
     ComPtr<IEnumString> names = BranchesAt(browser, position, identity);
     if (!names) return;
     bool more = true;
+    std::size_t taken = 0;
     for (bool firstBatch = true; more; firstBatch = false) {
+        if (taken >= kMaxBrowseNames) {
+            LogTooManyNames(kMaxBrowseNames);
+            break;
+        }
         NameBatch batch;
         more = NextBatch(*names.Get(), batch);
+        taken += batch.Count();
         // The walk below moved the position: item ids are asked for at this level's.
         if (!firstBatch && batch.Count() > 0) LogIfFailed(SetPosition(browser, position), "IOPCHDA_Browser::ChangeBrowsePosition");
         std::vector<BrowseRecord> records;
@@ -133,12 +144,16 @@ BrowseTree::TreeNode& BrowseTree::Add(std::int64_t id, BrowseRecord record, Tree
     return added;
 }
 
-std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names) {
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, std::size_t limit) {
     std::vector<BrowseRecord> records;
     for (bool more = true; more;) {
         NameBatch batch;
         more = NextBatch(names, batch);
-        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
+        for (ULONG i = 0; i < batch.Count() && records.size() < limit; ++i) records.push_back(RecordOf(browser, batch[i]));
+        if (more && records.size() >= limit) {
+            LogTooManyNames(limit);
+            break;
+        }
     }
     return records;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Walking the server's address space: the tree of branches for the node selection dialog,
 // and the (browse name, item id) pairs of the names an enumerator gives.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,9 +42,15 @@ private:
     TreeNode* root_ = nullptr;
 };
 
-// The records of every name the enumerator gives, 100 at a time, each with its item id.
-// A failing Next or GetItemID is logged at Error level and the walk goes on.
-std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names);
+// The most names taken from one list of a server (one level of branches, or a node's leaves):
+// a server whose enumerator never ends is not read until memory runs out.
+constexpr std::size_t kMaxBrowseNames = 1'000'000;
+
+// The records of every name the enumerator gives, 100 at a time, each with its item id, up
+// to `limit` names (one Error record when the server has more). A failing Next or GetItemID
+// is logged at Error level and the walk goes on.
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names,
+                                            std::size_t limit = kMaxBrowseNames);
 
 // The branches below the position, depth first, with ids counting on from *idCounter.
 // Branches that lead back to an ancestor, and levels deeper than kMaxBrowseDepth, are not
