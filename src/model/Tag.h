@@ -38,7 +38,8 @@ public:
     Tag& operator=(const Tag&) = delete;
 
     const std::string& Name() const { return name_; }
-    const std::string& ItemId() const { return itemId_; }
+    // The array's item id for an element.
+    const std::string& ItemId() const;
     // The node whose request serves this tag.
     Node& OwningNode() const { return owner_; }
 
@@ -54,7 +55,7 @@ private:
     Node& owner_;
     const ArrayNode* array_ = nullptr;
     std::string name_;
-    std::string itemId_;
+    std::string itemId_; // a plain tag's
     std::uint32_t elementIndex_ = 0;
     UpdateTime ownUpdateTime_;
     UpdateTime* updateTime_; // the tag's own, or its array's, shared by the array's elements

@@ -88,6 +88,22 @@ void WriteCell(const TagEntry& entry, const RawSeries& s, std::size_t k, ValueVe
     if (current) tag.RaiseUpdateTime(SecondsSince1970(TimePointFromFileTime(FileTimeOfTicks(s.Tick(k)))));
 }
 
+// The rows a record tells of, by their times: how many, the first and the last.
+struct RowSpan {
+    std::size_t count = 0;
+    std::int64_t first = 0, last = 0;
+
+    void Add(std::int64_t rowTicks) {
+        if (count++ == 0) first = rowTicks;
+        last = rowTicks;
+    }
+    // "\nRows left missing: N, from <first> to <last>."
+    std::string MissingText() const {
+        return (boost::format("\nRows left missing: %1%, from %2% to %3%.") % count % FileTimeText(FileTimeOfTicks(first)) %
+                FileTimeText(FileTimeOfTicks(last))).str();
+    }
+};
+
 // The rows of one read that an array item's values of the wrong size leave missing, for all
 // of its element tags: one Error record per read and array, not one per row and element (a
 // day at one-second rows of a 100-element array would otherwise write 8.6 million records).
@@ -99,24 +115,19 @@ public:
     MismatchedRows& operator=(const MismatchedRows&) = delete;
 
     void Add(const ArrayMismatch& mismatch, std::int64_t rowTicks) {
-        if (rows_++ == 0) {
-            first_ = rowTicks;
-            mismatch_ = mismatch;
-        }
-        last_ = rowTicks;
+        if (rows_.count == 0) mismatch_ = mismatch;
+        rows_.Add(rowTicks);
     }
 
 private:
     void Flush() noexcept {
-        if (rows_ == 0) return;
+        if (rows_.count == 0) return;
         try {
             const auto& array = item_.entries.front()->tag->Array();
             std::string text = (boost::format("Array data does not match the set size. Returning missing values. %1% "
                                               "elements read from tag %2%, expected %3% (the size attribute set in the "
                                               "configuration)") % mismatch_.read % array.ItemId() % mismatch_.expected).str();
-            if (!current_)
-                text += (boost::format("\nRows left missing: %1%, from %2% to %3%.") % rows_ %
-                         FileTimeText(FileTimeOfTicks(first_)) % FileTimeText(FileTimeOfTicks(last_))).str();
+            if (!current_) text += rows_.MissingText();
             LogMessage(LogError, text);
         } catch (...) {
             // The rows stay missing whether or not the record could be written.
@@ -126,8 +137,7 @@ private:
     const ServerItem& item_;
     bool current_;
     ArrayMismatch mismatch_;
-    std::size_t rows_ = 0;
-    std::int64_t first_ = 0, last_ = 0;
+    RowSpan rows_;
 };
 
 // The rows that one held value of bad or uncertain quality leaves missing. They are told in
@@ -144,33 +154,28 @@ public:
         if (value != value_) {
             Flush();
             value_ = value;
-            first_ = rowTicks;
         }
-        ++rows_;
-        last_ = rowTicks;
+        rows_.Add(rowTicks);
     }
 
 private:
     void Flush() noexcept {
-        if (rows_ == 0) return;
+        if (rows_.count == 0) return;
         try {
             std::string text = ItemHeader(s_, *entry_.tag) + ValueText(s_, value_);
-            if (!current_)
-                text += (boost::format("\nRows left missing: %1%, from %2% to %3%.") % rows_ %
-                         FileTimeText(FileTimeOfTicks(first_)) % FileTimeText(FileTimeOfTicks(last_))).str();
+            if (!current_) text += rows_.MissingText();
             LogMessage(LogWarning, text);
         } catch (...) {
             // The rows stay missing whether or not the record could be written.
         }
-        rows_ = 0;
+        rows_ = RowSpan{};
     }
 
     const TagEntry& entry_;
     const RawSeries& s_;
     bool current_;
     std::size_t value_ = static_cast<std::size_t>(-1);
-    std::size_t rows_ = 0;
-    std::int64_t first_ = 0, last_ = 0;
+    RowSpan rows_;
 };
 
 // The time of row r (every row of a current read is "now").

@@ -15,9 +15,7 @@
 namespace kesti {
 namespace {
 
-bool HasValue(const ValueVector& row, std::size_t column) {
-    return row.FloatAt(column) != nullptr || row.StringAt(column) != nullptr;
-}
+bool HasValue(const ValueVector& row, std::size_t column) { return row.TypeAt(column) != ValueType::Null; }
 
 // The VARIANT of a cell that holds a value. Throws ComError when the text cannot be allocated:
 // the row is then lost, never sent with a hole in it.

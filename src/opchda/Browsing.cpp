@@ -25,11 +25,6 @@ void LogFailure(const char* pattern, HRESULT result) {
 
 using NameBatch = platform::TaskMemStringBatch<kBatch>;
 
-void LogTooManyNames(std::size_t limit) {
-    LogMessage(LogError, (boost::format("Browsing stopped after %1% names: the server offers more in one list than "
-                                        "the plug-in takes.") % limit).str());
-}
-
 BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
     BrowseRecord record;
     record.browseName = Utf8FromWide(name);
@@ -40,14 +35,29 @@ BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
     return record;
 }
 
-// Reads one batch; false when the walk ends after it (a failure, the end, or nothing fetched).
-bool NextBatch(IEnumString& names, NameBatch& batch) {
-    const HRESULT result = names.Next(batch.Capacity(), batch.Names(), batch.Fetched());
+// How many names of one list have been taken, and how many may be: a server whose list
+// never ends is cut at the limit, with one record.
+struct NameCount {
+    std::size_t taken = 0;
+    std::size_t limit = kMaxBrowseNames;
+};
+
+// Reads one batch, never past the list's limit; false when the walk ends after it (a
+// failure, the end, nothing fetched, or the limit).
+bool NextBatch(IEnumString& names, NameBatch& batch, NameCount& count) {
+    if (count.taken >= count.limit) {
+        LogMessage(LogError, (boost::format("Browsing stopped after %1% names: the server offers more in one list than "
+                                            "the plug-in takes.") % count.limit).str());
+        return false;
+    }
+    const auto wanted = static_cast<ULONG>(std::min<std::size_t>(batch.Capacity(), count.limit - count.taken));
+    const HRESULT result = names.Next(wanted, batch.Names(), batch.Fetched());
     if (FAILED(result)) {
         *batch.Fetched() = 0;
         LogFailure("IEnumString::Next failed: %1%", result);
         return false;
     }
+    count.taken += std::min<ULONG>(batch.Count(), wanted);
     return result == S_OK && batch.Count() > 0;
 }
 
@@ -86,15 +96,10 @@ void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& pare
     ComPtr<IEnumString> names = BranchesAt(browser, position, identity);
     if (!names) return;
     bool more = true;
-    std::size_t taken = 0;
+    NameCount count;
     for (bool firstBatch = true; more; firstBatch = false) {
-        if (taken >= kMaxBrowseNames) {
-            LogTooManyNames(kMaxBrowseNames);
-            break;
-        }
         NameBatch batch;
-        more = NextBatch(*names.Get(), batch);
-        taken += batch.Count();
+        more = NextBatch(*names.Get(), batch, count);
         // The walk below moved the position: item ids are asked for at this level's.
         if (!firstBatch && batch.Count() > 0) LogIfFailed(SetPosition(browser, position), "IOPCHDA_Browser::ChangeBrowsePosition");
         std::vector<BrowseRecord> records;
@@ -146,14 +151,11 @@ BrowseTree::TreeNode& BrowseTree::Add(std::int64_t id, BrowseRecord record, Tree
 
 std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, std::size_t limit) {
     std::vector<BrowseRecord> records;
+    NameCount count{0, limit};
     for (bool more = true; more;) {
         NameBatch batch;
-        more = NextBatch(names, batch);
-        for (ULONG i = 0; i < batch.Count() && records.size() < limit; ++i) records.push_back(RecordOf(browser, batch[i]));
-        if (more && records.size() >= limit) {
-            LogTooManyNames(limit);
-            break;
-        }
+        more = NextBatch(names, batch, count);
+        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
     }
     return records;
 }

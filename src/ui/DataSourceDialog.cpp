@@ -195,7 +195,7 @@ void DataSourceDialog::SortServersOf(HTREEITEM machine) {
 void DataSourceDialog::EnableForSelection(HTREEITEM selected) {
     const OPCServerInfo* server = ServerOf(selected);
     const bool hdaServer = server != nullptr && ImplementsHda(*server);
-    EnableWindow(Item(IDC_CREDENTIALS), KindOf(selected) == TreeItemKind::NamedMachine && selected != nullptr);
+    EnableWindow(Item(IDC_CREDENTIALS), KindOf(selected) == TreeItemKind::NamedMachine);
     EnableWindow(Item(IDC_TEST_CONNECTIVITY), hdaServer);
     EnableWindow(Item(IDOK), hdaServer);
 }
@@ -225,8 +225,7 @@ std::string DataSourceDialog::ToolTipOf(HTREEITEM item) const {
 }
 
 OPCServerInfo* DataSourceDialog::SelectedServer() {
-    const TreeEntry* entry = EntryOf(TreeView_GetSelection(Tree()));
-    return entry != nullptr && entry->kind == TreeItemKind::Server ? &servers_[entry->server] : nullptr;
+    return const_cast<OPCServerInfo*>(ServerOf(TreeView_GetSelection(Tree()))); // one of this dialog's own servers
 }
 
 void DataSourceDialog::OnCredentials() {

@@ -227,9 +227,9 @@ int Write(const KestiLibrary& dll, const Arguments& args) {
                                                          rows.handles.data()),
               "the write");
     const WriteRefusals refusals(log);
-    if (PluginLog::ConfiguredLevel() < 2)
+    if (const int level = PluginLog::ConfiguredLevel(); level < 2)
         std::fprintf(stderr, "kesti-host: the plug-in's LogLevel %d keeps no Warning records: refused values are not "
-                             "counted\n", PluginLog::ConfiguredLevel());
+                             "counted\n", level);
     std::printf("sent %zu row(s) with %zu value(s); the server refused %zu value(s)\n", rows.handles.size(), values,
                 refusals.refusedValues);
     if (!refusals.Any()) return kExitDone;

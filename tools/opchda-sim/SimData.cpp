@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -56,6 +57,17 @@ const json* Member(const json& object, const char* key) {
 std::string Text(const json& value, const Place& place) {
     if (!value.is_string()) place.Fail("expected a text");
     return value.get<std::string>();
+}
+
+// A text that must be one of the choices.
+std::string Choice(const json& value, const Place& place, std::initializer_list<const char*> choices) {
+    const std::string text = Text(value, place);
+    std::string expected;
+    for (const char* choice : choices) {
+        if (text == choice) return text;
+        expected += (expected.empty() ? "\"" : ", \"") + std::string(choice) + "\"";
+    }
+    place.Fail("expected one of " + expected);
 }
 
 bool Flag(const json& object, const char* key, const Place& place, bool fallback = false) {
@@ -277,11 +289,8 @@ private:
             for (auto it = v->begin(); it != v->end(); ++it) o.faultOnCall[it.key()] = ReadCallFault(it.value(), place / "faultOnCall" / it.key());
         if (const json* v = Member(s, "maxIntervalSeconds"))
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
-        if (const json* v = Member(s, "emptyWrites")) {
-            const std::string mode = Text(*v, place / "emptyWrites");
-            if (mode != "store" && mode != "refuse") (place / "emptyWrites").Fail("expected \"store\" or \"refuse\"");
-            o.storeEmptyWrites = mode == "store";
-        }
+        if (const json* v = Member(s, "emptyWrites"))
+            o.storeEmptyWrites = Choice(*v, place / "emptyWrites", {"store", "refuse"}) == "store";
         if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));
     }
 
@@ -294,11 +303,8 @@ private:
         if (const json* v = Member(f, "result")) fault.result = ResultCode(*v, place / "result");
         fault.empty = Flag(f, "empty", place, false);
         if (const json* v = Member(f, "itemError")) fault.itemError = ResultCode(*v, place / "itemError");
-        if (const json* v = Member(f, "nullArray")) {
-            fault.nullArray = Text(*v, place / "nullArray");
-            if (fault.nullArray != "times" && fault.nullArray != "qualities" && fault.nullArray != "values")
-                (place / "nullArray").Fail("expected \"times\", \"qualities\" or \"values\"");
-        }
+        if (const json* v = Member(f, "nullArray"))
+            fault.nullArray = Choice(*v, place / "nullArray", {"times", "qualities", "values"});
         return fault;
     }
 
