@@ -34,6 +34,12 @@ void ApplyConnectionSettings(const SettingsMap& settings, Configuration& configu
     if (const std::string* url = Find(settings, "URL")) configuration.url = *url;
     if (const std::string* flag = Find(settings, "UseNullTimeValues"))
         configuration.useNullTimeValues = ReadInt32(*flag) != 0;
+    if (const std::string* shape = Find(settings, "ReadShape")) {
+        if (const auto known = ParseReadShape(*shape)) configuration.readShape = *known;
+        else
+            LogMessage(LogWarning, (boost::format("Initialization: the ReadShape setting \"%1%\" is not one of automatic, "
+                                                  "forward, rows, whole; reads choose their shape themselves.") % *shape).str());
+    }
 }
 
 void ReadNodes(const pugi::xml_node& settings, Configuration& configuration) {
@@ -58,6 +64,8 @@ pugi::xml_document BuildDocument(const Configuration& configuration) {
     AddSetting(settings, "Connection", EncryptConnectionString(configuration.credentials));
     AddSetting(settings, "URL", configuration.url);
     AddSetting(settings, "UseNullTimeValues", configuration.useNullTimeValues ? "1" : "0");
+    if (configuration.readShape != ReadShape::Automatic) // a file without it reads as before
+        AddSetting(settings, "ReadShape", ReadShapeText(configuration.readShape));
     pugi::xml_node nodes = settings.append_child("nodes");
     for (std::size_t i = 0; i < configuration.nodes.size(); ++i) {
         AddSetting(nodes, (boost::format("Node_%1%_0") % i).str(), configuration.nodes[i].itemId);

@@ -8,6 +8,7 @@
 
 #include "config/ArrayNodeDefinition.h"
 #include "config/CredentialProtection.h"
+#include "config/ReadShape.h"
 #include "base/Log.h"
 
 namespace kesti {
@@ -31,6 +32,7 @@ struct Configuration {
     Credentials credentials;
     std::string url;
     bool useNullTimeValues = true;
+    ReadShape readShape = ReadShape::Automatic;
     std::vector<ConfiguredNode> nodes;
     std::vector<ArrayNodeDefinition> arrayNodes;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// Reading a node's request into the host's table: handles, one raw read, and sample and
-// hold of the raw values into the rows.
+// Reading a node's request into the host's table: handles, the raw read in the shape the
+// connection chooses, and sample and hold of the raw values into the rows as they arrive.
 #include <vector>
 
 #include "model/TagEntry.h"

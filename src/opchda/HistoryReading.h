@@ -1,8 +1,10 @@
 #pragma once
-// What a read asks the server for and what comes back for one item.
+// What a read asks the server for, and how the values that come back reach their reader:
+// one value at a time, in time order per item, while the server's answer that holds them
+// is alive. Nothing keeps an answer once its values are handed on, so a read holds at most
+// one answer at a time, whatever its span.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "base/TimeConversion.h"
@@ -34,52 +36,34 @@ struct ReadRequest {
 // One answer of ReadRaw: the items' values in the server's own arrays.
 using RawAnswer = platform::UniqueCoTaskMemArray<OPCHDA_ITEM>;
 
-// The values the server returned for one item, in time order. They stay in the server's
-// arrays, which the series shares with the other items of the same answers: nothing is
-// copied between the server's reply and the sampling. A series is a list of runs of values
-// of one item of one answer (continuations and halves of a split read add runs).
-class RawSeries {
-public:
-    HRESULT error = S_OK;
-    // The server stopped before the end of the request and would not go on: nothing is known
-    // of the item after the last value held here. `error` then tells why it stopped.
+// How the reading of one item ended.
+struct ItemOutcome {
+    // S_OK, or why the item has no values (OPC_S_NODATA), or the failure that stopped it.
+    HRESULT result = S_OK;
+    // The server stopped before the end of the read and would not go on: nothing is known of
+    // the item after `knownUntil`.
     bool cutShort = false;
+    std::int64_t knownUntil = 0;
+    // The values handed on (a value the server sent again at a continuation counts again).
+    std::size_t values = 0;
+    // The server sent values out of time order; they were handed on in time order.
+    bool disordered = false;
+};
 
-    std::size_t Count() const { return count_; }
-    bool Empty() const { return count_ == 0; }
-    std::int64_t Tick(std::size_t k) const;
-    DWORD Quality(std::size_t k) const {
-        const Place place = Locate(k);
-        return place.item->pdwQualities[place.position];
-    }
-    const VARIANT& Value(std::size_t k) const {
-        const Place place = Locate(k);
-        return place.item->pvDataValues[place.position];
-    }
-    std::int64_t LastTick() const { return Tick(count_ - 1); }
-
-    // Adds the values [from, end) of item `index` of the answer.
-    void Append(const std::shared_ptr<const RawAnswer>& answer, std::size_t index, std::size_t from = 0);
-    // Adds value k of another series.
-    void AppendValueOf(const RawSeries& other, std::size_t k);
-
-private:
-    struct Run {
-        std::shared_ptr<const RawAnswer> answer;
-        const OPCHDA_ITEM* item;
-        std::size_t begin, end; // positions in the item's arrays
-        std::size_t first;      // the series' index of `begin`
-    };
-    struct Place {
-        const OPCHDA_ITEM* item;
-        std::size_t position;
-    };
-    const Run& RunOf(std::size_t k) const;
-    Place Locate(std::size_t k) const;
-    void AddRun(const std::shared_ptr<const RawAnswer>& answer, const OPCHDA_ITEM* item, std::size_t begin, std::size_t end);
-
-    std::vector<Run> runs_;
-    std::size_t count_ = 0;
+// The receiver of a read's values; `item` is the position of the item's handle in the read.
+class RawValueSink {
+public:
+    virtual ~RawValueSink() = default;
+    // The next value of an item: never older than the one before; a value at the same time
+    // as the one before comes after it (a later value of that time, or the same one sent
+    // again) and replaces it. `value` lives until AnswerEnds.
+    virtual void Take(std::size_t item, std::int64_t tick, DWORD quality, const VARIANT& value) = 0;
+    // No value at or before `tick` is left to come for the item.
+    virtual void KnownThrough(std::size_t item, std::int64_t tick) = 0;
+    // The answer that holds the values taken so far is about to be freed.
+    virtual void AnswerEnds() = 0;
+    // The item's reading is over; nothing more comes for it.
+    virtual void End(std::size_t item, const ItemOutcome& outcome) = 0;
 };
 
 // Whether an item of a ReadRaw answer holds the values its count promises: a careless server

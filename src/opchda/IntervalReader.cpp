@@ -1,168 +1,153 @@
 #include "opchda/IntervalReader.h"
 
-#include <limits>
-
-#include <boost/format.hpp>
+#include <algorithm>
 
 #include "base/ComError.h"
-#include "base/Log.h"
-#include "base/ResultText.h"
-#include "base/TimeFormat.h"
 #include "opchda/OpcHdaConstants.h"
+#include "opchda/OpcHdaProxy.h"
 
 namespace kesti {
 namespace {
 
+// A read makes at most this many calls to continue its items; the items left then are cut
+// short (a server that promises more for ever, a little at a time).
 constexpr int kMaxContinuations = 100000;
-// Halving stops at 2^10 spans per item, or at spans of one second.
+// Halving stops at 2^10 pieces, or at pieces of one second.
 constexpr int kMaxSplitDepth = 10;
 constexpr std::int64_t kShortestSpan = 10'000'000;
 
-bool IsPlaceholder(const RawSeries& s, std::size_t k) { return (s.Quality(k) & opc::kNoBound) != 0; }
-
-// One series per item of the answer, sharing it.
-std::vector<RawSeries> Collect(RawAnswer& items, const platform::UniqueCoTaskMemArray<HRESULT>& errors,
-                               std::size_t count) {
-    const auto answer = std::make_shared<const RawAnswer>(std::move(items));
-    std::vector<RawSeries> series(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        series[i].error = errors ? errors[i] : S_OK;
-        if (HoldsItsValues((*answer)[i])) {
-            series[i].Append(answer, i);
-        } else { // nothing is known of the item: its rows stay missing, and the read says why
-            if (SUCCEEDED(series[i].error)) series[i].error = E_POINTER;
-            series[i].cutShort = true;
-        }
-    }
-    return series;
-}
-
 } // namespace
 
-RawSeries JoinSpans(RawSeries left, RawSeries right) {
-    if (left.cutShort || FAILED(left.error)) return left; // nothing after it is known
-    std::int64_t firstRight = std::numeric_limits<std::int64_t>::max();
-    for (std::size_t k = 0; k < right.Count(); ++k)
-        if (!IsPlaceholder(right, k)) {
-            firstRight = right.Tick(k);
-            break;
-        }
-    RawSeries joined;
-    joined.error = FAILED(right.error) || left.error != S_OK ? right.error : S_OK;
-    joined.cutShort = right.cutShort || FAILED(right.error); // the right part's values are unknown
-    for (std::size_t k = 0; k < left.Count() && left.Tick(k) < firstRight; ++k)
-        if (k == 0 || !IsPlaceholder(left, k)) joined.AppendValueOf(left, k);
-    for (std::size_t k = 0; k < right.Count(); ++k) {
-        const bool keep = !IsPlaceholder(right, k) || (k + 1 == right.Count() && right.Tick(k) > firstRight) ||
-                          joined.Empty();
-        if (keep && (joined.Empty() || right.Tick(k) >= joined.LastTick())) joined.AppendValueOf(right, k);
-    }
-    return joined;
+DWORD ChunkSizes::PerItem(std::size_t items) const {
+    if (perCall == 0 || items == 0) return 0;
+    const DWORD share = static_cast<DWORD>(perCall / items);
+    return std::min(std::max(share, leastPerItem), mostPerItem);
 }
 
-HRESULT IntervalReader::Call(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds,
-                             const std::vector<OPCHANDLE>& handles, platform::UniqueCoTaskMemArray<OPCHDA_ITEM>& items,
-                             platform::UniqueCoTaskMemArray<HRESULT>& errors) {
+void IntervalReader::Call(std::int64_t from, std::int64_t to, DWORD values, const std::vector<ItemStream*>& items,
+                          RawCall& call) {
     ++calls_;
-    const DWORD count = static_cast<DWORD>(handles.size());
-    const HRESULT result = reader_.ReadRaw(start, end, numValues, bounds, count, const_cast<OPCHANDLE*>(handles.data()),
-                                           items.Put(count), errors.Put(count));
-    return NullAsFailure(result, items.Get());
+    platform::RequestTime start, end;
+    start.SetTime(FileTimeOfTicks(from));
+    end.SetTime(FileTimeOfTicks(to));
+    CallReadRaw(reader_, start.Get(), end.Get(), values, TRUE, HandlesOf(items), call);
+    if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
 }
 
-std::vector<RawSeries> IntervalReader::Read(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {
-    const bool span = r.numValues == 0 && !(*r.start).bString && !(*r.end).bString;
-    if (!span) { // the current value or a value at one time: one call, nothing to continue
-        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-        platform::UniqueCoTaskMemArray<HRESULT> errors;
-        ThrowIfFailed(Call(r.start.Get(), r.end.Get(), r.numValues, r.bounds, handles, items, errors),
-                      "IOPCHDA_SyncRead::ReadRaw");
-        return Collect(items, errors, handles.size());
+bool IntervalReader::ShouldSplit(HRESULT result, const Piece& piece) const {
+    return (result == opc::kMaxExceeded || result == E_OUTOFMEMORY) && piece.depth < kMaxSplitDepth &&
+           piece.to - piece.from >= 2 * kShortestSpan;
+}
+
+void IntervalReader::PieceDone(ItemStream& stream, const Piece& piece) {
+    if (piece.last) EndComplete(stream, sink_);
+}
+
+bool IntervalReader::GoesOn(ItemStream& stream, HRESULT result, bool progressed, const Piece& piece) {
+    if (result != opc::kMoreData) {
+        PieceDone(stream, piece);
+        return false;
     }
-    std::vector<RawSeries> series = ReadSpan(Span{TicksOf((*r.start).ftTime), TicksOf((*r.end).ftTime), r.bounds, 0}, handles);
-    if (splitReason_ != S_OK)
-        LogMessage(LogInformation, (boost::format("The server could not read %1% to %2% at once (result: %3%): the "
-                                                  "interval was split and read in %4% calls.") %
-                                    FileTimeText((*r.start).ftTime) % FileTimeText((*r.end).ftTime) %
-                                    HResultText(splitReason_) % calls_).str());
-    return series;
-}
-
-bool IntervalReader::ShouldSplit(HRESULT result, const Span& span) const {
-    return (result == opc::kMaxExceeded || result == E_OUTOFMEMORY) && span.depth < kMaxSplitDepth &&
-           span.to - span.from >= 2 * kShortestSpan;
-}
-
-std::vector<RawSeries> IntervalReader::ReadSpan(const Span& span, const std::vector<OPCHANDLE>& handles) {
-    platform::RequestTime from, to;
-    from.SetTime(FileTimeOfTicks(span.from));
-    to.SetTime(FileTimeOfTicks(span.to));
-    platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-    platform::UniqueCoTaskMemArray<HRESULT> errors;
-    const HRESULT result = Call(from.Get(), to.Get(), 0, span.bounds, handles, items, errors);
-    if (ShouldSplit(result, span)) return ReadHalves(span, handles, result);
-    ThrowIfFailed(result, "IOPCHDA_SyncRead::ReadRaw");
-
-    std::vector<RawSeries> series = Collect(items, errors, handles.size());
-    for (std::size_t i = 0; i < handles.size(); ++i) {
-        // A read of all values continues where the server stopped, as the standard says.
-        ContinueAfterMoreData(FileTimeOfTicks(span.to), span.bounds, handles[i], series[i]);
-        if (ShouldSplit(series[i].error, span))
-            series[i] = std::move(ReadHalves(span, {handles[i]}, series[i].error).front());
+    if (stream.any && stream.lastTick >= piece.to) { // known to the end, whatever the server promises
+        PieceDone(stream, piece);
+        return false;
     }
-    return series;
+    if (!progressed) { // more promised, nothing newer given
+        EndCutShortAtLast(stream, result, sink_);
+        return false;
+    }
+    return true;
 }
 
-std::vector<RawSeries> IntervalReader::ReadHalves(const Span& span, const std::vector<OPCHANDLE>& handles,
-                                                  HRESULT reason) {
+std::vector<ItemStream*> IntervalReader::BeginPiece(const Piece& piece, const std::vector<ItemStream*>& items,
+                                                    DWORD valuesPerItem, bool firstOfRead) {
+    std::vector<ItemStream*> pending, halved;
+    {
+        RawCall call;
+        Call(piece.from, piece.to, valuesPerItem, items, call);
+        if (ShouldSplit(call.result, piece)) {
+            ReadHalves(piece, items, call.result);
+            return {};
+        }
+        if (FAILED(call.result) && firstOfRead) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            ItemStream& stream = *items[i];
+            const HRESULT result = call.ItemResultOf(i);
+            stream.lastAnswer = result;
+            if (ShouldSplit(result, piece)) {
+                halved.push_back(&stream);
+            } else if (FAILED(result)) {
+                EndFailed(stream, result, sink_);
+            } else {
+                const bool hadAny = stream.any;
+                const bool handed = HandOn(stream, call.items[i], piece.Limit(), sink_) > 0;
+                if (GoesOn(stream, result, handed || hadAny, piece)) pending.push_back(&stream);
+            }
+        }
+        sink_.AnswerEnds();
+    } // the answer is freed before the next call
+    if (!halved.empty()) ReadHalves(piece, halved, halved.front()->lastAnswer);
+    return pending;
+}
+
+void IntervalReader::ContinuePiece(const Piece& piece, std::vector<ItemStream*> pending) {
+    int rounds = 0;
+    while (!pending.empty()) {
+        // Items that stopped at the same time go on in one call.
+        std::stable_sort(pending.begin(), pending.end(),
+                         [](const ItemStream* a, const ItemStream* b) { return a->lastTick < b->lastTick; });
+        const std::int64_t from = pending.front()->lastTick;
+        const auto groupEnd = std::find_if(pending.begin(), pending.end(), [&](const ItemStream* s) { return s->lastTick != from; });
+        const std::vector<ItemStream*> group(pending.begin(), groupEnd);
+        std::vector<ItemStream*> rest(groupEnd, pending.end());
+        if (++rounds > kMaxContinuations) {
+            for (ItemStream* stream : pending) EndCutShortAtLast(*stream, opc::kMoreData, sink_);
+            return;
+        }
+        RawCall call;
+        Call(from, piece.to, sizes_.PerItem(group.size()), group, call);
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            ItemStream& stream = *group[i];
+            const HRESULT result = call.ItemResultOf(i);
+            stream.lastAnswer = result;
+            // A continuation repeats the value it starts at: an answer without any is not to be trusted.
+            if (FAILED(result) || call.items[i].dwCount == 0) {
+                EndCutShortAtLast(stream, result, sink_);
+                continue;
+            }
+            HandOn(stream, call.items[i], piece.Limit(), sink_);
+            if (GoesOn(stream, result, stream.lastTick > from, piece)) rest.push_back(&stream);
+        }
+        sink_.AnswerEnds();
+        pending = std::move(rest);
+    }
+}
+
+void IntervalReader::ReadPiece(const Piece& piece, const std::vector<ItemStream*>& items) {
+    const std::vector<ItemStream*> live = LiveItems(items);
+    if (live.empty()) return;
+    ContinuePiece(piece, BeginPiece(piece, live, sizes_.PerItem(live.size()), false));
+}
+
+void IntervalReader::ReadHalves(const Piece& piece, const std::vector<ItemStream*>& items, HRESULT reason) {
     if (splitReason_ == S_OK) splitReason_ = reason;
-    const std::int64_t middle = span.from + (span.to - span.from) / 2;
-    std::vector<RawSeries> left = ReadSpan(Span{span.from, middle, span.bounds, span.depth + 1}, handles);
-    std::vector<RawSeries> right = ReadSpan(Span{middle, span.to, span.bounds, span.depth + 1}, handles);
-    for (std::size_t i = 0; i < left.size(); ++i) left[i] = JoinSpans(std::move(left[i]), std::move(right[i]));
-    return left;
+    const std::int64_t middle = piece.from + (piece.to - piece.from) / 2;
+    ReadPiece(Piece{piece.from, middle, false, piece.depth + 1}, items);
+    ReadPiece(Piece{middle, piece.to, piece.last, piece.depth + 1}, items);
 }
 
-// Reads on from the newest value, up to the end of the span, while the server says there is
-// more; the repeated boundary value is dropped. A continuation that fails, brings nothing,
-// or brings nothing newer while still promising more leaves the series cut short; one whose
-// values reach the end of the span ends the reading, as nothing after it is asked.
-void IntervalReader::ContinueAfterMoreData(const FILETIME& end, BOOL bounds, OPCHANDLE handle, RawSeries& series) {
-    for (int round = 0; series.error == opc::kMoreData; ++round) {
-        if (series.Empty() || round == kMaxContinuations) {
-            series.cutShort = true;
-            return;
-        }
-        if (series.LastTick() >= TicksOf(end)) { // the span is known to its end, whatever the server promises
-            series.error = S_OK;
-            return;
-        }
-        platform::RequestTime from, to;
-        from.SetTime(FileTimeOfTicks(series.LastTick()));
-        to.SetTime(end);
-        platform::UniqueCoTaskMemArray<OPCHDA_ITEM> items;
-        platform::UniqueCoTaskMemArray<HRESULT> errors;
-        const HRESULT result = Call(from.Get(), to.Get(), 0, bounds, {handle}, items, errors);
-        const HRESULT itemError = FAILED(result)               ? result
-                                  : !HoldsItsValues(items[0]) ? E_POINTER
-                                  : errors                    ? errors[0]
-                                                              : S_OK;
-        if (FAILED(itemError) || items[0].dwCount == 0) {
-            series.error = itemError;
-            series.cutShort = true;
-            return;
-        }
-        const std::size_t before = series.Count();
-        const std::int64_t last = series.LastTick();
-        std::size_t skip = 0; // the repeated boundary value (and anything before it)
-        while (skip < items[0].dwCount && TicksOf(items[0].pftTimeStamps[skip]) <= last) ++skip;
-        series.Append(std::make_shared<const RawAnswer>(std::move(items)), 0, skip);
-        series.error = itemError;
-        if (series.Count() == before && itemError == opc::kMoreData) {
-            series.cutShort = true; // more values at one time stamp than the server gives per call
-            return;
-        }
-    }
+std::vector<ItemStream*> IntervalReader::Begin(const std::vector<ItemStream*>& items, std::int64_t from, std::int64_t to,
+                                               DWORD valuesPerItem) {
+    return BeginPiece(Piece{from, to, true, 0}, items, valuesPerItem, true);
+}
+
+void IntervalReader::Continue(std::vector<ItemStream*> pending, std::int64_t to) {
+    if (pending.empty()) return;
+    ContinuePiece(Piece{0, to, true, 0}, std::move(pending));
+}
+
+void IntervalReader::Read(const std::vector<ItemStream*>& items, std::int64_t from, std::int64_t to) {
+    ReadPiece(Piece{from, to, true, 0}, items);
 }
 
 } // namespace kesti

@@ -29,6 +29,10 @@ void OpcHdaProxy::SetUseNullTimeValues(bool use) {
     Run([use](ServerSession& session) { session.SetUseNullTimeValues(use); });
 }
 
+void OpcHdaProxy::SetReadShape(ReadShape shape) {
+    Run([shape](ServerSession& session) { session.SetReadShape(shape); });
+}
+
 void OpcHdaProxy::Connect() {
     Run([](ServerSession& session) { session.Connect(); });
 }

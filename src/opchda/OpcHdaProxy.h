@@ -32,6 +32,7 @@ public:
     void SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                        const std::string& addressText);
     void SetUseNullTimeValues(bool use);
+    void SetReadShape(ReadShape shape);
 
     // Runs `work(session)` on the proxy's COM thread, after any work given before it, and
     // gives its result or throws what it threw.

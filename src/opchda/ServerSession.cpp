@@ -10,7 +10,6 @@
 #include "base/TimeFormat.h"
 #include "discovery/ServerActivation.h"
 #include "opchda/Browsing.h"
-#include "opchda/IntervalReader.h"
 #include "opchda/OpcHdaText.h"
 
 namespace kesti {
@@ -69,6 +68,8 @@ void ServerSession::Forget() noexcept {
     // The handles died with the server's process: they are dropped, never released.
     serverHandles_.clear();
     answeredItems_.clear();
+    valueLimitAsked_ = false;
+    readPlan_.serverMaxValues = 0;
     updater_.Reset();
     reader_.Reset();
     server_.Reset();
@@ -176,18 +177,32 @@ ReadRequest ServerSession::PrepareRead(const ReadWindow& w) const {
     return r;
 }
 
-std::vector<RawSeries> ServerSession::ReadRaw(ReadRequest& r, const std::vector<OPCHANDLE>& handles) {
-    if (handles.empty()) return {};
+void ServerSession::AskValueLimit() {
+    if (valueLimitAsked_) return;
+    valueLimitAsked_ = true;
+    OPCHDA_SERVERSTATUS status{};
+    platform::UniqueCoTaskMem<FILETIME> now, started;
+    WORD major = 0, minor = 0, build = 0;
+    DWORD maxValues = 0;
+    platform::UniqueCoTaskMemString statusText, vendor;
+    const HRESULT result = server_->GetHistorianStatus(&status, now.Put(), started.Put(), &major, &minor, &build,
+                                                       &maxValues, statusText.Put(), vendor.Put());
+    if (SUCCEEDED(result)) readPlan_.serverMaxValues = maxValues; // 0: the server sets no maximum
+}
+
+void ServerSession::Read(const ReadWindow& window, ReadRequest& r, const std::vector<OPCHANDLE>& handles,
+                         RawValueSink& sink) {
+    if (handles.empty()) return;
     Connect();
     if (!reader_) throw Exception("Could not read data.");
+    if (!window.IsCurrent()) AskValueLimit();
     const bool debug = GetLogLevel() >= LogDebug;
     if (debug)
         LogMessage(LogDebug, "Calling IOPCHDA_SyncRead::ReadRaw, input parameters:\n" + DumpRequestTimes(r) +
                                  "\nNumValues: " + std::to_string(r.numValues) + "\nIncludeBounds: " +
                                  (r.bounds ? "true" : "false") + "\nNumItems: " + std::to_string(handles.size()));
-    std::vector<RawSeries> series = IntervalReader(*reader_.Get()).Read(r, handles);
+    WindowReader(*reader_.Get(), sink, readPlan_).Read(window, r, handles);
     if (debug) LogMessage(LogDebug, "IOPCHDA_SyncRead::ReadRaw succeeded, output parameters:\n" + DumpRequestTimes(r));
-    return series;
 }
 
 void ServerSession::RequireWriting() {

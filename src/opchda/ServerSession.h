@@ -15,6 +15,7 @@
 #include "opchda.h"
 #include "opchda/HistoryReading.h"
 #include "opchda/HistoryWriting.h"
+#include "opchda/WindowReader.h"
 #include "platform/ComPtr.h"
 
 namespace kesti {
@@ -53,10 +54,11 @@ public:
 
     // The request of a read over the window, as the reading's Information record tells it.
     ReadRequest PrepareRead(const ReadWindow& window) const;
-    // The values of the handles' items for the request: one ReadRaw, continued item by item
-    // after OPC_S_MOREDATA. Throws Exception("Could not read data.") when the server offers
-    // no IOPCHDA_SyncRead, ComError when ReadRaw fails as a whole.
-    std::vector<RawSeries> ReadRaw(ReadRequest& request, const std::vector<OPCHANDLE>& handles);
+    // Reads the handles' items over the window into the sink, in the shape the connection's
+    // settings and the server's answers choose (see WindowReader). Throws
+    // Exception("Could not read data.") when the server offers no IOPCHDA_SyncRead, ComError
+    // when the read's first ReadRaw fails as a whole or the server is lost.
+    void Read(const ReadWindow& window, ReadRequest& request, const std::vector<OPCHANDLE>& handles, RawValueSink& sink);
 
     // The server's description, else its path up to the first "/", else the whole path.
     std::string DisplayName() const;
@@ -73,7 +75,13 @@ private:
     ServerSession() = default;
 
     void Configure(std::shared_ptr<DcomIdentity> identity, OPCURL address);
-    void SetUseNullTimeValues(bool use) { useNullTimeValues_ = use; }
+    void SetUseNullTimeValues(bool use) {
+        useNullTimeValues_ = use;
+        readPlan_.unspecifiedStart = use;
+    }
+    void SetReadShape(ReadShape shape) { readPlan_.shape = shape; }
+    // The server's maximum of values per item and call, asked once per connection.
+    void AskValueLimit();
     // Releases the handles and the server's interfaces. Never throws: a failure is logged.
     void Release() noexcept;
     // Drops the server's interfaces and every handle of it without a call to it.
@@ -91,6 +99,8 @@ private:
 
     bool configured_ = false;
     bool useNullTimeValues_ = true;
+    ReadPlan readPlan_;      // what reads may ask, and what they learned of this server
+    bool valueLimitAsked_ = false;
     std::shared_ptr<DcomIdentity> identity_;
     OPCURL address_;
     platform::ComPtr<IOPCHDA_Server> server_;

@@ -7,6 +7,9 @@ namespace {
 // 2024-01-01 00:00:00 UTC
 constexpr int32_t kT0 = 1704067200;
 
+// A time as the simulation server's journal writes it: 100-ns ticks since 1601.
+long long FileTicks(int32_t seconds) { return (static_cast<long long>(seconds) + 11644473600LL) * 10000000LL; }
+
 const char* const kHistory = R"({
   "server": { "maxValuesPerCall": 50 },
   "branches": [
@@ -117,12 +120,14 @@ TEST_F(ReadTest, ARowAfterTheValuesOfAReadCutShortStaysMissing) {
          "values arrived up to 2024-01-01 00:00:49.000 UTC", 50, "0xc0040001"},
         {R"("maxValuesPerCall": 1)", "values arrived up to 2024-01-01 00:00:00.000 UTC", 1, "0x40041003"},
     };
+    // Forward reads: one row at a time, a server that gives one value per call is read whole.
+    const std::string forward = "<setting key=\"ReadShape\" value=\"forward\" />\n";
     for (const Case& test : cases) {
         SCOPED_TRACE(test.server);
         DeleteFileA((MachineDataFolder() + "\\OPCHDAKestiLog.log").c_str());
         SimulationServer sim(std::string(R"({ "server": { )") + test.server + R"( }, "items": [ { "name": "ramp", "type": "VT_UI4",
             "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } } ] })");
-        WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+        WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}}, "", forward);
         ConnectionHandle c = Open();
         ASSERT_NE(c, nullptr);
         const auto rows = Read(c, TagsOf(c, 0), kT0, 1, 120);
@@ -284,9 +289,11 @@ TEST_F(ReadTest, PointReadsWithAndWithoutNullTimeValues) {
     EXPECT_EQ(Read(c, {p[0]}, kT0 + 70, 0, 3), (Rows{{"3"}, {"3"}, {"3"}}));
     EXPECT_NE(sim.Calls("ReadRaw").back().find("start={bString=1,szTime=,"), std::string::npos) << sim.Calls("ReadRaw").back();
     EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=1 bounds=0"), std::string::npos);
-    // One row with a step asks for [S - step, S].
+    // One row with a step asks for [S - step, S], with bounds.
     EXPECT_EQ(Read(c, {p[0]}, kT0 + 60, 60, 1), (Rows{{"3"}}));
-    EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=0 bounds=1"), std::string::npos);
+    const std::string oneRow = sim.Calls("ReadRaw").back();
+    EXPECT_NE(oneRow.find("start={bString=0,szTime=,ft=" + std::to_string(FileTicks(kT0)) + "}"), std::string::npos) << oneRow;
+    EXPECT_NE(oneRow.find("bounds=1"), std::string::npos) << oneRow;
     Dll().kesti2_connectionClose(c);
 
     WriteConfiguration(kSimulationServerUrl, {{"P", "P"}}, "", "<setting key=\"UseNullTimeValues\" value=\"0\" />\n");
@@ -294,7 +301,10 @@ TEST_F(ReadTest, PointReadsWithAndWithoutNullTimeValues) {
     ASSERT_NE(c, nullptr);
     const auto again = TagsOf(c, 0);
     EXPECT_EQ(Read(c, {again[0]}, kT0 + 70, 0, 1), (Rows{{"3"}}));
-    EXPECT_NE(sim.Calls("ReadRaw").back().find("numValues=0 bounds=1"), std::string::npos) << sim.Calls("ReadRaw").back();
+    const std::string point = "ft=" + std::to_string(FileTicks(kT0 + 70)) + "}";
+    EXPECT_NE(sim.Calls("ReadRaw").back().find(point + " end={bString=0,szTime=," + point), std::string::npos)
+        << sim.Calls("ReadRaw").back();
+    EXPECT_NE(sim.Calls("ReadRaw").back().find("bounds=1"), std::string::npos) << sim.Calls("ReadRaw").back();
     VectorHandle current = nullptr;
     ASSERT_EQ(Dll().kesti2_connectionReadCurrentData(c, again.data(), 1, &current), ResultOk);
     EXPECT_EQ(Cell(current, 0), "3");

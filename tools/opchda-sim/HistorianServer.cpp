@@ -1,6 +1,7 @@
 #include "HistorianServer.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <sstream>
 
@@ -22,14 +23,51 @@ constexpr DWORD kAttrItemId = 0x0D;
 FILETIME ToFileTime(Ticks t) { return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(static_cast<std::uint64_t>(t) >> 32)}; }
 Ticks ToTicks(const FILETIME& ft) { return static_cast<Ticks>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime); }
 
-// One value to hand out: a stored sample or a placeholder without value.
+// An item's history as reads see it: its stored samples, or its generated series computed
+// value by value.
+class SeriesView {
+public:
+    explicit SeriesView(const Item& item) : item_(item) {}
+
+    std::size_t Size() const { return item_.generated ? item_.generated->count : item_.history.size(); }
+    Ticks TimeAt(std::size_t i) const {
+        return item_.generated ? item_.generated->first + static_cast<Ticks>(i) * item_.generated->step : item_.history[i].time;
+    }
+    DWORD QualityAt(std::size_t i) const { return item_.generated ? 0xC0 | kRaw : item_.history[i].quality; }
+    void ValueInto(std::size_t i, VARIANT& out) const {
+        if (item_.generated) item_.generated->ValueInto(i, out);
+        else VariantCopy(&out, const_cast<VARIANT*>(item_.history[i].value.Get()));
+    }
+    // The first value at or after t, and the first after t.
+    std::size_t LowerBound(Ticks t) const { return Bound(t, false); }
+    std::size_t UpperBound(Ticks t) const { return Bound(t, true); }
+
+private:
+    std::size_t Bound(Ticks t, bool after) const {
+        if (item_.generated) {
+            const GeneratedSeries& g = *item_.generated;
+            if (t < g.first || (!after && t == g.first)) return 0;
+            const Ticks since = t - g.first;
+            const Ticks k = after ? since / g.step + 1 : (since + g.step - 1) / g.step;
+            return static_cast<std::size_t>(std::min<Ticks>(k, static_cast<Ticks>(g.count)));
+        }
+        const auto& h = item_.history;
+        const auto earlier = [after](Ticks time, Ticks v) { return after ? time <= v : time < v; };
+        return static_cast<std::size_t>(
+            std::lower_bound(h.begin(), h.end(), t, [&](const Sample& s, Ticks v) { return earlier(s.time, v); }) - h.begin());
+    }
+
+    const Item& item_;
+};
+
+constexpr std::size_t kPlaceholder = static_cast<std::size_t>(-1);
+
+// One value to hand out: value `index` of the history, or a placeholder without a value.
 struct Output {
     Ticks time;
     DWORD quality;
-    const VARIANT* value; // null: VT_EMPTY
+    std::size_t index;
 };
-
-Output Of(const Sample& s) { return Output{s.time, s.quality, s.value.Get()}; }
 
 // Index of the first sample at or after t.
 std::size_t LowerBound(const std::vector<Sample>& h, Ticks t) {
@@ -45,74 +83,81 @@ struct RawRequest {
 };
 
 // The values of one item for a raw read, in the order they are returned, and whether more
-// were left out.
-std::vector<Output> SelectRaw(const std::vector<Sample>& h, const RawRequest& r, bool& more) {
-    std::vector<Output> out;
-    const std::size_t limit = r.numValues > 0 ? r.numValues : (r.maxValues > 0 ? r.maxValues : SIZE_MAX);
-    const auto push = [&](const Output& o) {
-        if (out.size() >= limit) {
-            more = true;
+// were left out. Forward reads give [start, end), backward ones (start after end) (end,
+// start] newest first; a read of one instant gives the values at it. Only the values
+// returned are visited, so a read costs what it returns, not what the history holds.
+class RawSelection {
+public:
+    RawSelection(const SeriesView& h, const RawRequest& r)
+        : h_(h), limit_(r.numValues > 0 ? r.numValues : (r.maxValues > 0 ? r.maxValues : SIZE_MAX)) {}
+
+    std::vector<Output> Select(const RawRequest& r) {
+        if (r.startGiven && r.endGiven) {
+            if (r.start <= r.end) Forward(r.start, r.end, r.bounds);
+            else Backward(r.start, r.end, r.bounds);
+        } else if (r.startGiven) { // forward from the start
+            Forward(r.start, std::numeric_limits<Ticks>::max(), r.bounds);
+        } else { // backward from the end, the end included
+            const std::size_t j = h_.UpperBound(r.end);
+            if (r.bounds && !(j > 0 && h_.TimeAt(j - 1) == r.end)) PushAfter(j, r.end);
+            for (std::size_t k = j; k > 0 && Push(k - 1);) --k;
+        }
+        return std::move(out_);
+    }
+    bool More() const { return more_; }
+
+private:
+    void Forward(Ticks lo, Ticks hi, bool bounds) {
+        std::size_t i = h_.LowerBound(lo);
+        if (bounds && !(i < h_.Size() && h_.TimeAt(i) == lo)) { // the values at the start are its bound
+            if (i > 0 ? !Push(i - 1) : !Push(Output{lo, kNoBound, kPlaceholder})) return;
+        }
+        const std::size_t end = lo == hi ? h_.UpperBound(lo) : h_.LowerBound(hi);
+        for (; i < end; ++i)
+            if (!Push(i)) return;
+        if (bounds && lo != hi && hi != std::numeric_limits<Ticks>::max()) PushAfter(end, hi);
+    }
+    void Backward(Ticks hi, Ticks lo, bool bounds) {
+        const std::size_t j = h_.UpperBound(hi);
+        if (bounds && !(j > 0 && h_.TimeAt(j - 1) == hi) && !PushAfter(j, hi)) return;
+        const std::size_t stop = h_.UpperBound(lo);
+        for (std::size_t k = j; k > stop; --k)
+            if (!Push(k - 1)) return;
+        if (bounds) {
+            if (stop > 0) Push(stop - 1);
+            else Push(Output{lo, kNoBound, kPlaceholder});
+        }
+    }
+    // The value at index k as the bound after `at`, or a placeholder when there is none.
+    bool PushAfter(std::size_t k, Ticks at) { return k < h_.Size() ? Push(k) : Push(Output{at, kNoBound, kPlaceholder}); }
+    bool Push(std::size_t k) { return Push(Output{h_.TimeAt(k), h_.QualityAt(k), k}); }
+    bool Push(const Output& o) {
+        if (out_.size() >= limit_) {
+            more_ = true;
             return false;
         }
-        out.push_back(o);
+        out_.push_back(o);
         return true;
-    };
-    if (r.startGiven && r.endGiven) {
-        const bool forward = r.start <= r.end;
-        const Ticks lo = std::min(r.start, r.end), hi = std::max(r.start, r.end);
-        std::vector<Output> all;
-        std::size_t i = LowerBound(h, lo);
-        if (r.bounds) {
-            if (i < h.size() && h[i].time == lo) all.push_back(Of(h[i++]));
-            else if (i > 0) all.push_back(Of(h[i - 1]));
-            else all.push_back(Output{lo, kNoBound, nullptr});
-        }
-        for (; i < h.size() && (h[i].time < hi || (lo == hi && h[i].time == lo && !r.bounds)); ++i) all.push_back(Of(h[i]));
-        if (r.bounds && lo != hi) {
-            if (i < h.size()) all.push_back(Of(h[i]));
-            else all.push_back(Output{hi, kNoBound, nullptr});
-        }
-        if (!forward) std::reverse(all.begin(), all.end());
-        for (const Output& o : all)
-            if (!push(o)) break;
-        return out;
     }
-    if (r.startGiven) { // forward from the start
-        std::size_t i = LowerBound(h, r.start);
-        if (r.bounds) {
-            if (i < h.size() && h[i].time == r.start) push(Of(h[i++]));
-            else if (i > 0) push(Of(h[i - 1]));
-            else push(Output{r.start, kNoBound, nullptr});
-        }
-        for (; i < h.size(); ++i)
-            if (!push(Of(h[i]))) break;
-        return out;
-    }
-    // backward from the end, the end included
-    std::size_t i = LowerBound(h, r.end);
-    if (r.bounds) {
-        if (i < h.size()) push(Of(h[i]));
-        else push(Output{r.end, kNoBound, nullptr});
-    } else if (i < h.size() && h[i].time == r.end) {
-        ++i;
-    }
-    while (i > 0)
-        if (!push(Of(h[--i]))) break;
-    return out;
-}
+
+    const SeriesView& h_;
+    std::size_t limit_;
+    std::vector<Output> out_;
+    bool more_ = false;
+};
 
 // The value held at `at` (the last one at or before it), stamped with `stamp`.
-Output HeldAt(const std::vector<Sample>& h, Ticks at, Ticks stamp) {
-    const std::size_t k = LowerBound(h, at + 1);
-    if (k == 0) return Output{stamp, kNoData, nullptr};
-    return Output{stamp, h[k - 1].quality, h[k - 1].value.Get()};
+Output HeldAt(const SeriesView& h, Ticks at, Ticks stamp) {
+    const std::size_t k = h.UpperBound(at);
+    if (k == 0) return Output{stamp, kNoData, kPlaceholder};
+    return Output{stamp, h.QualityAt(k - 1), k - 1};
 }
 
 bool HasRealValue(const std::vector<Output>& values) {
-    return std::any_of(values.begin(), values.end(), [](const Output& o) { return o.value != nullptr; });
+    return std::any_of(values.begin(), values.end(), [](const Output& o) { return o.index != kPlaceholder; });
 }
 
-void Fill(OPCHDA_ITEM& item, const std::vector<Output>& values) {
+void Fill(OPCHDA_ITEM& item, const std::vector<Output>& values, const SeriesView& h) {
     item.dwCount = static_cast<DWORD>(values.size());
     item.pftTimeStamps = tools::CoTaskArray<FILETIME>(values.size());
     item.pdwQualities = tools::CoTaskArray<DWORD>(values.size());
@@ -121,7 +166,7 @@ void Fill(OPCHDA_ITEM& item, const std::vector<Output>& values) {
         item.pftTimeStamps[i] = ToFileTime(values[i].time);
         item.pdwQualities[i] = values[i].quality;
         VariantInit(&item.pvDataValues[i]);
-        if (values[i].value != nullptr) VariantCopy(&item.pvDataValues[i], const_cast<VARIANT*>(values[i].value));
+        if (values[i].index != kPlaceholder) h.ValueInto(values[i].index, item.pvDataValues[i]);
     }
 }
 
@@ -410,10 +455,12 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
             std::max(request.start, request.end) - std::min(request.start, request.end) > item.maxInterval)
             return kMaxExceeded;
         if (fault != nullptr && fault->empty) return S_OK;
-        bool more = false;
-        const std::vector<Output> values = SelectRaw(item.history, request, more);
+        const SeriesView history(item);
+        RawSelection selection(history, request);
+        const std::vector<Output> values = selection.Select(request);
+        const bool more = selection.More();
         if (!HasRealValue(values)) return kNoDataResult;
-        Fill(result, values);
+        Fill(result, values, history);
         if (fault != nullptr && !fault->nullArray.empty()) DropArray(result, fault->nullArray);
         return more ? kMoreData : S_OK;
     });
@@ -441,12 +488,13 @@ HRESULT HistorianServer::ReadProcessed(OPCHDA_TIME* start, OPCHDA_TIME* end, FIL
     ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD i) {
         result.haAggregate = aggregates[i];
         if (aggregates[i] != OPCHDA_START && aggregates[i] != OPCHDA_END) return kInvalidAggregate;
+        const SeriesView history(item);
         std::vector<Output> values;
         for (Ticks t = from; t < to || (t == from && from == to); t += interval) {
-            values.push_back(HeldAt(item.history, aggregates[i] == OPCHDA_START ? t : std::min(t + interval, to), t));
+            values.push_back(HeldAt(history, aggregates[i] == OPCHDA_START ? t : std::min(t + interval, to), t));
             if (interval <= 0) break;
         }
-        Fill(result, values);
+        Fill(result, values, history);
         return S_OK;
     });
     *items = out;
@@ -464,9 +512,10 @@ HRESULT HistorianServer::ReadAtTime(DWORD numTimes, FILETIME* times, DWORD numIt
     auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);
     auto* results = tools::CoTaskArray<HRESULT>(numItems);
     ForEachItem(numItems, serverHandles, out, results, [&](const Item& item, OPCHDA_ITEM& result, DWORD) {
+        const SeriesView history(item);
         std::vector<Output> values;
-        for (DWORD t = 0; t < numTimes; ++t) values.push_back(HeldAt(item.history, ToTicks(times[t]), ToTicks(times[t])));
-        Fill(result, values);
+        for (DWORD t = 0; t < numTimes; ++t) values.push_back(HeldAt(history, ToTicks(times[t]), ToTicks(times[t])));
+        Fill(result, values, history);
         return S_OK;
     });
     *items = out;
@@ -581,6 +630,7 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
         if (FAILED(item.writeError)) return item.writeError;
         if (V_VT(&values[j]) == VT_EMPTY && !data_->options.storeEmptyWrites) return kInvalidDataType;
         const Ticks t = ToTicks(times[j]);
+        StoreGenerated(item, data_->options.keepRepeatedTimes);
         std::vector<Sample>& h = item.history;
         const std::size_t k = LowerBound(h, t);
         const bool exists = k < h.size() && h[k].time == t;
@@ -626,6 +676,7 @@ HRESULT HistorianServer::DeleteRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD n
     auto* results = tools::CoTaskArray<HRESULT>(n);
     std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD) {
+        StoreGenerated(item, data_->options.keepRepeatedTimes);
         auto& h = item.history;
         const auto first = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, std::min(from, to)));
         const auto last = h.begin() + static_cast<std::ptrdiff_t>(LowerBound(h, std::max(from, to)));
@@ -644,6 +695,7 @@ HRESULT HistorianServer::DeleteAtTime(DWORD n, OPCHANDLE* handles, FILETIME* tim
     auto* results = tools::CoTaskArray<HRESULT>(n);
     std::vector<std::string> records;
     ForEachKnownItem(n, handles, results, [&](Item& item, DWORD j) {
+        StoreGenerated(item, data_->options.keepRepeatedTimes);
         auto& h = item.history;
         const Ticks t = ToTicks(times[j]);
         const std::size_t k = LowerBound(h, t);

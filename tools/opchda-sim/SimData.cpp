@@ -220,35 +220,35 @@ void ReadValues(const json& values, Item& item, LONG lowerBound, const Place& pl
 
 void Generate(const json& g, Item& item, const Place& place, Ticks now) {
     if (!g.is_object()) place.Fail("expected an object");
-    const std::string kind = Text(g.value("kind", json("sine")), place / "kind");
+    GeneratedSeries series;
+    series.kind = Text(g.value("kind", json("sine")), place / "kind");
     const json* start = Member(g, "start");
     const json* interval = Member(g, "interval");
     const json* count = Member(g, "count");
     if (start == nullptr || interval == nullptr || count == nullptr)
         place.Fail("a generated series needs \"start\", \"interval\" and \"count\"");
-    const Ticks first = TimeValue(*start, place / "start", now);
-    const Ticks step = DurationValue(*interval, place / "interval");
+    series.first = TimeValue(*start, place / "start", now);
+    series.step = DurationValue(*interval, place / "interval");
+    if (series.step <= 0) (place / "interval").Fail("a positive duration");
     const double n = Number(*count, place / "count");
-    if (n < 0 || n > 50000000) (place / "count").Fail("between 0 and 50000000 values");
-    const double amplitude = g.value("amplitude", 1.0), offset = g.value("offset", 0.0);
-    const double period = g.value("period", 60.0), stepSize = g.value("step", 1.0);
-    if (kind != "sine" && kind != "ramp" && kind != "step") (place / "kind").Fail("sine, ramp or step");
-    item.history.reserve(item.history.size() + static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-        const double seconds = static_cast<double>(i) * static_cast<double>(step) / kTicksPerSecond;
-        double value = offset;
-        if (kind == "sine") value += amplitude * std::sin(2 * 3.14159265358979323846 * seconds / period);
-        else if (kind == "ramp") value += stepSize * static_cast<double>(i);
-        else value += stepSize * std::floor(seconds / period);
-        Sample sample{first + static_cast<Ticks>(i) * step, 0xC0 | kRawFlag, Variant()};
-        ScalarInto(*sample.value.Get(), (item.type & VT_ARRAY) ? static_cast<VARTYPE>(VT_R8) : item.type, json(value), place);
-        item.history.push_back(std::move(sample));
-    }
+    if (n < 0 || n > 1e9) (place / "count").Fail("between 0 and 1000000000 values");
+    series.count = static_cast<std::size_t>(n);
+    series.amplitude = g.value("amplitude", 1.0);
+    series.offset = g.value("offset", 0.0);
+    series.period = g.value("period", 60.0);
+    series.stepSize = g.value("step", 1.0);
+    if (series.kind != "sine" && series.kind != "ramp" && series.kind != "step") (place / "kind").Fail("sine, ramp or step");
+    series.type = (item.type & VT_ARRAY) ? static_cast<VARTYPE>(VT_R8) : item.type;
+    Variant probe; // a type that cannot hold the values fails the file now, not a read later
+    ScalarInto(*probe.Get(), series.type, json(series.ValueAt(0)), place);
+    item.generated = series;
 }
 
-// Sorted by time; a later value at the same time replaces an earlier one.
-void SortHistory(std::vector<Sample>& history) {
+// Sorted by time; a later value at the same time replaces an earlier one, unless repeated
+// times are kept.
+void SortHistory(std::vector<Sample>& history, bool keepRepeatedTimes) {
     std::stable_sort(history.begin(), history.end(), [](const Sample& a, const Sample& b) { return a.time < b.time; });
+    if (keepRepeatedTimes) return;
     std::vector<Sample> unique;
     unique.reserve(history.size());
     for (Sample& s : history) {
@@ -257,6 +257,35 @@ void SortHistory(std::vector<Sample>& history) {
     }
     history.swap(unique);
 }
+
+} // namespace
+
+double GeneratedSeries::ValueAt(std::size_t i) const {
+    const double seconds = static_cast<double>(i) * static_cast<double>(step) / kTicksPerSecond;
+    if (kind == "ramp") return offset + stepSize * static_cast<double>(i);
+    if (kind == "step") return offset + stepSize * std::floor(seconds / period);
+    return offset + amplitude * std::sin(2 * 3.14159265358979323846 * seconds / period);
+}
+
+void GeneratedSeries::ValueInto(std::size_t i, VARIANT& out) const {
+    static const std::string generated = "a generated series";
+    ScalarInto(out, type, json(ValueAt(i)), Place(generated, "")); // the type was tried when the file was read
+}
+
+void StoreGenerated(Item& item, bool keepRepeatedTimes) {
+    if (!item.generated) return;
+    const GeneratedSeries series = *item.generated;
+    item.generated.reset();
+    item.history.reserve(item.history.size() + series.count);
+    for (std::size_t i = 0; i < series.count; ++i) {
+        Sample sample{series.first + static_cast<Ticks>(i) * series.step, 0xC0 | kRawFlag, Variant()};
+        series.ValueInto(i, *sample.value.Get());
+        item.history.push_back(std::move(sample));
+    }
+    SortHistory(item.history, keepRepeatedTimes);
+}
+
+namespace {
 
 class Loader {
 public:
@@ -291,6 +320,8 @@ private:
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
         if (const json* v = Member(s, "emptyWrites"))
             o.storeEmptyWrites = Choice(*v, place / "emptyWrites", {"store", "refuse"}) == "store";
+        if (const json* v = Member(s, "repeatedTimes"))
+            o.keepRepeatedTimes = Choice(*v, place / "repeatedTimes", {"keep", "last"}) == "keep";
         if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));
     }
 
@@ -359,7 +390,8 @@ private:
         const LONG lowerBound = static_cast<LONG>(object.value("lowerBound", 0));
         if (const json* values = Member(object, "values")) ReadValues(*values, item, lowerBound, place / "values", data_.loadedAt);
         if (const json* g = Member(object, "generate")) Generate(*g, item, place / "generate", data_.loadedAt);
-        SortHistory(item.history);
+        if (item.generated && !item.history.empty()) StoreGenerated(item, data_.options.keepRepeatedTimes);
+        SortHistory(item.history, data_.options.keepRepeatedTimes);
         if (const json* v = Member(object, "handleError")) item.handleError = ResultCode(*v, place / "handleError");
         if (const json* v = Member(object, "handleValue")) item.handleValue = static_cast<DWORD>(Number(*v, place / "handleValue"));
         if (const json* v = Member(object, "readError")) item.readError = ResultCode(*v, place / "readError");
@@ -488,6 +520,7 @@ void ApplyWrites(SimData& data, const std::wstring& writesFile) {
             place.Fail("expected an object with \"id\" and \"ticks\"");
         const auto found = data.itemById.find(Wide(Text(line["id"], place / "id")));
         if (found == data.itemById.end()) continue;
+        StoreGenerated(data.items[found->second], data.options.keepRepeatedTimes);
         std::vector<Sample>& history = data.items[found->second].history;
         const Ticks ticks = line["ticks"].get<Ticks>();
         const auto at = [&](Ticks t) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -41,12 +42,27 @@ struct Sample {
     Variant value;
 };
 
+// A series of `count` values `step` apart from `first`, computed when asked: a year of
+// one-second values costs no memory while no client writes into it.
+struct GeneratedSeries {
+    std::string kind = "sine"; // "sine", "ramp" or "step"
+    Ticks first = 0, step = 1;
+    std::size_t count = 0;
+    double amplitude = 1, offset = 0, period = 60, stepSize = 1;
+    VARTYPE type = VT_R8;
+
+    double ValueAt(std::size_t i) const;
+    // Value i as a VARIANT of the series' type.
+    void ValueInto(std::size_t i, VARIANT& out) const;
+};
+
 struct Item {
     std::wstring name;
     std::wstring id;
     VARTYPE type = VT_R8;
     std::wstring description;
-    std::vector<Sample> history; // ascending by time, one value per time
+    std::vector<Sample> history; // ascending by time (one value per time unless repeated times are kept)
+    std::optional<GeneratedSeries> generated; // the whole history while set: nothing is stored beside it
     // Faults of this item.
     HRESULT handleError = S_OK;
     DWORD handleValue = 0; // the handle given with a handle error
@@ -82,6 +98,7 @@ struct CallFault {
 };
 
 struct ServerOptions {
+    bool keepRepeatedTimes = false; // values of one time all stay, in file order; else the last one
     DWORD maxValuesPerCall = 0; // 0: no limit
     bool qualifiedBrowseNames = true;
     bool directAcceptsNames = false;
@@ -109,6 +126,9 @@ class DataFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Turns a generated history into stored values, before a write changes it.
+void StoreGenerated(Item& item, bool keepRepeatedTimes);
 
 // Loads a data file, then replays over it what clients wrote before (`writesFile`, when given
 // and present; see WrittenValueRecord).

@@ -1,0 +1,53 @@
+#pragma once
+// The shape of one read of a window: the one call of a current or point read, or, for a span
+// of rows, forward chunks of a bounded number of values (continued to the end), or one
+// backward read per row. Automatic reads ask a first chunk sized to the rows; when its values
+// show many raw values per row, the rows left are read one at a time, where that costs fewer
+// values than reading on (a call counted as kCallCostInValues values). Whatever the shape,
+// the sink sees the same values for each row: the newest at or before the row's time.
+#include <vector>
+
+#include "config/ReadShape.h"
+#include "opchda.h"
+#include "opchda/HistoryReading.h"
+#include "opchda/IntervalReader.h"
+#include "opchda/RowReader.h"
+
+namespace kesti {
+
+// What a read of the connection may ask and what it learned of the server.
+struct ReadPlan {
+    ReadShape shape = ReadShape::Automatic;
+    bool unspecifiedStart = true; // the connection's use of null time values
+    DWORD serverMaxValues = 0;    // the server's maximum of values per item and call, 0: none
+    bool backwardRefused = false; // the server refused or mishandled a backward read
+};
+
+class WindowReader {
+public:
+    // A call costs about as much as this many values handed on (measured against the
+    // simulation server under Wine: see the README's read benchmark).
+    static constexpr double kCallCostInValues = 2000;
+
+    WindowReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ReadPlan& plan) : reader_(reader), sink_(sink), plan_(plan) {}
+
+    // Reads the request's items (one per handle, in order) and ends each in the sink. Throws
+    // ComError when the read's first call fails as a whole or the server is lost.
+    void Read(const ReadWindow& window, ReadRequest& request, const std::vector<OPCHANDLE>& handles);
+
+private:
+    void ReadOnce(ReadRequest& request, const std::vector<ItemStream*>& items);
+    void ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t last, const std::vector<ItemStream*>& items);
+    // Rows [firstRow, rows) one at a time; forward from the last row read when the server
+    // refuses that.
+    void ReadRows(const RowGrid& grid, std::size_t firstRow, std::int64_t from, std::int64_t to,
+                  const std::vector<ItemStream*>& items, IntervalReader& forward);
+    bool RowsAreCheaper(const RowGrid& grid, std::int64_t to, const std::vector<ItemStream*>& pending) const;
+    ChunkSizes Chunks() const;
+
+    IOPCHDA_SyncRead& reader_;
+    RawValueSink& sink_;
+    ReadPlan& plan_;
+};
+
+} // namespace kesti
