@@ -43,17 +43,25 @@ void RowReader::CallRow(const RowGrid& grid, std::size_t r, const std::vector<It
     if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
 }
 
-bool RowReader::WithinStretch(const RawCall& call, std::size_t count, const RowGrid& grid, std::size_t r) {
+bool RowReader::WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
+                              std::size_t r) {
     const std::int64_t newest = grid.Time(r);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
         if (FAILED(call.ItemResultOf(i))) continue;
+        // The previous row's time itself is allowed (a server may take the end as inclusive).
+        // A value of the stretch that arrived before must come again, or a newer one.
+        std::int64_t oldest = r > 0 ? grid.Time(r - 1) : std::numeric_limits<std::int64_t>::min();
+        const bool known = items[i]->any && items[i]->lastTick > oldest && items[i]->lastTick <= newest;
+        if (known) oldest = items[i]->lastTick;
+        bool answered = false;
         const OPCHDA_ITEM& answer = call.items[i];
         for (DWORD k = 0; k < answer.dwCount; ++k) {
             if (answer.pdwQualities[k] & opc::kNoBound) continue;
             const std::int64_t tick = TicksOf(answer.pftTimeStamps[k]);
-            // the previous row's time itself is allowed: a server may take the end as inclusive
-            if (tick > newest || (r > 0 && tick < grid.Time(r - 1))) return false;
+            if (tick > newest || tick < oldest) return false;
+            answered = true;
         }
+        if (known && !answered) return false;
     }
     return true;
 }
@@ -67,7 +75,7 @@ std::optional<BackwardRefusal> RowReader::Read(const std::vector<ItemStream*>& i
         RawCall call;
         CallRow(grid, r, live, call);
         if (firstCall && EveryItemFailed(call, live.size())) return BackwardRefusal{r, call.ItemResultOf(0)};
-        if (!WithinStretch(call, live.size(), grid, r)) return BackwardRefusal{r, S_OK};
+        if (!WithinStretch(call, live, grid, r)) return BackwardRefusal{r, S_OK};
         const std::int64_t known = r > 0 ? grid.Time(r - 1) : std::numeric_limits<std::int64_t>::min();
         for (std::size_t i = 0; i < live.size(); ++i) {
             ItemStream& stream = *live[i];

@@ -46,8 +46,10 @@ public:
 
 private:
     void CallRow(const RowGrid& grid, std::size_t r, const std::vector<ItemStream*>& items, RawCall& call);
-    // Whether every value of the answer lies in the stretch of row r.
-    static bool WithinStretch(const RawCall& call, std::size_t count, const RowGrid& grid, std::size_t r);
+    // Whether every value of the answer lies in the stretch of row r, and is not older than
+    // a value of the stretch that arrived before.
+    static bool WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
+                              std::size_t r);
 
     IOPCHDA_SyncRead& reader_;
     RawValueSink& sink_;

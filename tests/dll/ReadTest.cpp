@@ -181,6 +181,61 @@ TEST_F(ReadTest, AnIntervalTooLongForTheServerIsReadInHalves) {
     EXPECT_NE(log.find("the interval was split and read in " + std::to_string(calls.size()) + " calls."), std::string::npos);
 }
 
+// A day of one-second values read into hourly rows: after a first chunk shows how many
+// values lie between the rows, each row left is read backwards with one call for all items;
+// an item whose values all came with the first chunk is not asked again. A server that
+// cannot read backwards gets forward reads for the rest of the connection, with one record.
+TEST_F(ReadTest, RowsFarApartInValuesAreReadOneRowAtATime) {
+    const char* const items = R"("items": [
+        { "name": "ramp", "type": "VT_UI4",
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 86400 } },
+        { "name": "twice", "type": "VT_UI4",
+          "generate": { "kind": "ramp", "start": "2024-01-01 00:00:00", "interval": "1S", "count": 86400, "step": 2 } },
+        { "name": "rare", "values": [ { "time": "2023-12-31 12:00:00", "value": 7 },
+                                      { "time": "2024-01-01 05:00:00", "value": 8, "quality": "bad" } ] } ] })";
+    Rows expected;
+    for (int h = 0; h < 24; ++h)
+        expected.push_back({std::to_string(3600 * h), std::to_string(7200 * h), h < 5 ? "7" : "-"});
+    const struct {
+        const char* backwardReads;
+        const char* record; // the record of a server that does not read backwards
+    } servers[] = {{"answer", nullptr},
+                   {"fail", "The server does not read backwards as asked (result: "},
+                   {"outside", "The server does not read backwards as asked (it answered outside the stretch asked)"}};
+    for (const auto& server : servers) {
+        SCOPED_TRACE(server.backwardReads);
+        DeleteFileA((MachineDataFolder() + "\\OPCHDAKestiLog.log").c_str());
+        SimulationServer sim(std::string(R"({ "server": { "backwardReads": ")") + server.backwardReads + "\" }, " + items);
+        WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}});
+        ConnectionHandle c = Open();
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(Read(c, TagsOf(c, 0), kT0, 3600, 24), expected);
+        const std::size_t firstRead = sim.Calls("ReadRaw").size();
+        EXPECT_EQ(Read(c, TagsOf(c, 0), kT0, 3600, 24), expected);
+        Dll().kesti2_connectionClose(c);
+
+        const auto calls = sim.Calls("ReadRaw");
+        std::size_t backward = 0, withRare = 0;
+        for (const std::string& line : calls) {
+            backward += line.find("numValues=1 bounds=0") != std::string::npos ? 1 : 0;
+            withRare += line.find("3]") != std::string::npos ? 1 : 0;
+        }
+        const std::string log = ReadLog("OPCHDAKestiLog.log");
+        if (server.record == nullptr) {
+            EXPECT_LE(firstRead, 30u) << "a first chunk and a call per row, not the day's 86 400 values";
+            EXPECT_EQ(backward, 2u * 23) << "rows 1 to 23 of each read, backwards";
+            EXPECT_EQ(withRare, 2u) << "the item whose values came with the first chunk is read no further";
+            EXPECT_EQ(Occurrences(log, "one at a time"), 2u) << log;
+        } else {
+            EXPECT_EQ(Occurrences(log, server.record), 1u) << log;
+            EXPECT_EQ(Occurrences(log, "does not read backwards"), 1u) << log;
+            EXPECT_LE(backward, 2u) << "after the first refusal, forward only";
+        }
+        EXPECT_EQ(Occurrences(log, "The server cut short"), 0u) << log;
+        EXPECT_EQ(Occurrences(log, "data values for tag rare"), 2u) << "the bad value's Warning, once per read\n" << log;
+    }
+}
+
 TEST_F(ReadTest, HandlesAreAskedOncePerTagAndARefusedOneIsNeverUsed) {
     SimulationServer sim(kHistory);
     ConnectionHandle c = OpenHistory(sim);

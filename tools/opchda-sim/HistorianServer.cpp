@@ -444,6 +444,13 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     request.numValues = numValues;
     request.bounds = bounds != FALSE;
     request.maxValues = maxValues;
+    if (request.startGiven && request.endGiven && request.start > request.end) { // a backward read
+        if (data_->options.backwardReads == "fail") return E_INVALIDARG;
+        if (data_->options.backwardReads == "outside") { // the value before the end, outside (end, start]
+            request.startGiven = false;
+            request.end -= 1;
+        }
+    }
 
     std::lock_guard<std::mutex> guard(lock_);
     auto* out = tools::CoTaskArray<OPCHDA_ITEM>(numItems);

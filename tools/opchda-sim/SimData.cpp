@@ -320,6 +320,8 @@ private:
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
         if (const json* v = Member(s, "emptyWrites"))
             o.storeEmptyWrites = Choice(*v, place / "emptyWrites", {"store", "refuse"}) == "store";
+        if (const json* v = Member(s, "backwardReads"))
+            o.backwardReads = Choice(*v, place / "backwardReads", {"answer", "fail", "outside"});
         if (const json* v = Member(s, "repeatedTimes"))
             o.keepRepeatedTimes = Choice(*v, place / "repeatedTimes", {"keep", "last"}) == "keep";
         if (const json* v = Member(s, "vendorInfo")) o.vendorInfo = Wide(Text(*v, place / "vendorInfo"));

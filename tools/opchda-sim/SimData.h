@@ -99,6 +99,7 @@ struct CallFault {
 
 struct ServerOptions {
     bool keepRepeatedTimes = false; // values of one time all stay, in file order; else the last one
+    std::string backwardReads = "answer"; // "fail": E_INVALIDARG; "outside": the value at or before the end
     DWORD maxValuesPerCall = 0; // 0: no limit
     bool qualifiedBrowseNames = true;
     bool directAcceptsNames = false;
