@@ -85,8 +85,9 @@ void WindowReader::ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t
     if (plan_.shape == ReadShape::Rows && backward) {
         ReadRows(grid, 0, from, to, items, forward);
     } else if (plan_.shape == ReadShape::Automatic) {
+        const DWORD most = Chunks().PerItem(items.size());
         const DWORD firstChunk = std::clamp<DWORD>(static_cast<DWORD>(std::min<std::size_t>(2 * grid.rows + 2, kValuesPerCall)),
-                                                   std::min(kLeastFirstChunk, Chunks().mostPerItem), Chunks().mostPerItem);
+                                                   std::min(kLeastFirstChunk, most), most);
         std::vector<ItemStream*> pending = forward.Begin(items, from, to, firstChunk);
         if (!pending.empty() && backward && RowsAreCheaper(grid, to, pending)) {
             std::int64_t reached = to;

@@ -87,6 +87,16 @@ TEST_F(ConfigurationTest, SettingsAreReadLikeAtoiAndLaterKeysWin) {
               std::string::npos);
 }
 
+// A read shape the plug-in does not know leaves reads automatic, with a Warning; a default
+// configuration writes no ReadShape at all.
+TEST_F(ConfigurationTest, AnUnknownReadShapeReadsAutomatically) {
+    WriteConfig(Settings(Setting("ReadShape", "sideways")));
+    EXPECT_EQ(ReadConfiguration().readShape, ReadShape::Automatic);
+    EXPECT_NE(SavedLogText().find("the ReadShape setting \"sideways\" is not one of"), std::string::npos);
+    WriteConfig(Settings(Setting("ReadShape", "Forward")));
+    EXPECT_EQ(ReadConfiguration().readShape, ReadShape::Forward);
+}
+
 TEST_F(ConfigurationTest, UseNullTimeValuesYesReadsAsFalse) {
     WriteConfig(Settings(Setting("UseNullTimeValues", "yes")));
     EXPECT_FALSE(ReadConfiguration().useNullTimeValues);
@@ -175,6 +185,7 @@ TEST_F(ConfigurationTest, SavingADefaultConfigurationWritesEveryKeyAndTheSample)
         at = found;
     }
     EXPECT_TRUE(ReadConfiguration().arrayNodes.empty()) << "the sample is inert";
+    EXPECT_EQ(xml.find("ReadShape"), std::string::npos) << "a file without it reads as before";
     EXPECT_FALSE(FileExists(ConfigPath() + ".tmp"));
 }
 
@@ -185,6 +196,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     c.credentials = {"op\xE9rateur", "", "PLANT & <co>"};
     c.url = "opchda://host/Prog\tId  \"x\"/{0C0A5D4E-0000-0000-0000-000000000001}";
     c.useNullTimeValues = false;
+    c.readShape = ReadShape::Rows;
     for (int i = 0; i < 12; ++i)
         c.nodes.push_back({"Area" + std::to_string(i) + ".\xC4\xD6", "  path\twith  blanks " + std::to_string(i)});
     ArrayNodeDefinition array;
@@ -200,6 +212,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     EXPECT_EQ(back.credentials, c.credentials);
     EXPECT_EQ(back.url, c.url);
     EXPECT_EQ(back.useNullTimeValues, c.useNullTimeValues);
+    EXPECT_EQ(back.readShape, c.readShape);
     EXPECT_EQ(back.nodes, c.nodes);
     ASSERT_EQ(back.arrayNodes.size(), 1u);
     EXPECT_EQ(back.arrayNodes[0].names, array.names);
