@@ -68,6 +68,12 @@ void WriteConverted(const VARIANT& value, std::size_t element, std::size_t colum
     }
 }
 
+// A value the plug-in cannot read as a number or a text (VT_EMPTY and VT_NULL are simply
+// no value).
+bool IsUnreadable(const VARIANT& value) {
+    return V_VT(&value) != VT_EMPTY && V_VT(&value) != VT_NULL && ValueClassOf(value) == VariantValueClass::Unsupported;
+}
+
 void WriteCell(const TagEntry& entry, const VARIANT& value, std::int64_t tick, ValueVector& row, bool current) {
     Tag& tag = *entry.tag;
     const std::size_t column = static_cast<std::size_t>(entry.column);
@@ -130,6 +136,7 @@ void ItemSampler::FillRow(std::size_t r) {
             return;
         }
     }
+    if (IsUnreadable(value) && unreadableRows_++ == 0) unreadableType_ = V_VT(&value);
     for (const TagEntry* entry : item_.entries) WriteCell(*entry, value, held_.tick, table_.Row(r), times_.current);
 }
 
@@ -176,6 +183,10 @@ void ItemSampler::WriteRecords(const ItemOutcome& outcome) const {
             if (!times_.current) text += bad.rows.MissingText();
             LogMessage(LogWarning, text);
         }
+    if (unreadableRows_ > 0)
+        LogMessage(LogWarning, (boost::format("Tag %1%: %2% rows hold values of a type the plug-in does not read (vt: %3%, "
+                                              "the first of them); those cells are missing.") %
+                                TagNames(item_) % unreadableRows_ % unreadableType_).str());
     if (mismatched_.count > 0) {
         const auto& array = first.Array();
         std::string text = (boost::format("Array data does not match the set size. Returning missing values. %1% "

@@ -55,8 +55,8 @@ public:
     void KeepHeldValue();
     // Fills the rows up to what is known of the item and writes its records: the Debug dump
     // of its values, the read cut short, values out of time order, the bad or uncertain
-    // values held (one Warning per value and tag) and array values of the wrong size (one
-    // Error). Never throws.
+    // values held (one Warning per value and tag), values of a type it cannot read (one
+    // Warning) and array values of the wrong size (one Error). Never throws.
     void End(const ItemOutcome& outcome) noexcept;
 
 private:
@@ -90,7 +90,9 @@ private:
     std::size_t taken_ = 0;
     std::string dumped_; // the Debug text of the first values
     std::vector<BadValueRows> badValues_;
-    std::size_t mismatchRead_ = 0; // elements of the first array value of the wrong size
+    std::size_t unreadableRows_ = 0; // rows whose value is of a type that cannot be read
+    unsigned unreadableType_ = 0;     // the type of the first of them
+    std::size_t mismatchRead_ = 0;   // elements of the first array value of the wrong size
     RowSpan mismatched_;
 };
 

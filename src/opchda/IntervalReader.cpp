@@ -9,8 +9,8 @@
 namespace kesti {
 namespace {
 
-// A read makes at most this many calls to continue its items; the items left then are cut
-// short (a server that promises more for ever, a little at a time).
+// A read makes at most this many calls to continue its items (and goes on for at most the
+// plan's continuation time); the items left then are cut short.
 constexpr int kMaxContinuations = 100000;
 // Halving stops at 2^10 pieces, or at pieces of one second.
 constexpr int kMaxSplitDepth = 10;
@@ -100,7 +100,7 @@ void IntervalReader::ContinuePiece(const Piece& piece, std::vector<ItemStream*> 
         const auto groupEnd = std::find_if(pending.begin(), pending.end(), [&](const ItemStream* s) { return s->lastTick != from; });
         const std::vector<ItemStream*> group(pending.begin(), groupEnd);
         std::vector<ItemStream*> rest(groupEnd, pending.end());
-        if (++rounds > kMaxContinuations) {
+        if (++rounds > kMaxContinuations || std::chrono::steady_clock::now() > deadline_) {
             for (ItemStream* stream : pending) EndCutShortAtLast(*stream, opc::kMoreData, sink_);
             return;
         }

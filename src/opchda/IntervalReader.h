@@ -5,6 +5,7 @@
 // end. Where the server finds the interval too long (OPC_E_MAXEXCEEDED or E_OUTOFMEMORY, for
 // the call or for one item), its halves are read apart, the earlier first. Each answer's
 // values are handed on and freed before the next call.
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -25,7 +26,9 @@ struct ChunkSizes {
 
 class IntervalReader {
 public:
-    IntervalReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ChunkSizes sizes) : reader_(reader), sink_(sink), sizes_(sizes) {}
+    // Continuing items after OPC_S_MOREDATA stops after `continuationTime` of the read.
+    IntervalReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ChunkSizes sizes, std::chrono::milliseconds continuationTime)
+        : reader_(reader), sink_(sink), sizes_(sizes), deadline_(std::chrono::steady_clock::now() + continuationTime) {}
 
     // The first call of a read over [from, to] for the items, asking `valuesPerItem` values of
     // each: the items whose values go on after it, to be continued. Throws ComError when the
@@ -65,6 +68,7 @@ private:
     IOPCHDA_SyncRead& reader_;
     RawValueSink& sink_;
     ChunkSizes sizes_;
+    std::chrono::steady_clock::time_point deadline_;
     int calls_ = 0;
     HRESULT splitReason_ = S_OK;
 };

@@ -40,10 +40,27 @@ std::string DumpOpcHdaTime(const std::string& label, const OPCHDA_TIME& time) {
         .str();
 }
 
+namespace {
+
+// The types whose text OLEAUT32 makes from the VARIANT alone. An interface would be asked for
+// its value (a call into the server's process), and arrays and references have no text.
+bool HasPlainText(VARTYPE type) {
+    switch (type) {
+    case VT_EMPTY: case VT_NULL: case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
+    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT: case VT_R4: case VT_R8:
+    case VT_CY: case VT_DATE: case VT_BSTR: case VT_BOOL: case VT_DECIMAL: case VT_ERROR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 std::string DumpVariant(const VARIANT& value) {
     platform::UniqueVariant text;
     std::string shown = "null";
-    if (SUCCEEDED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&value), LOCALE_INVARIANT, VARIANT_NOUSEROVERRIDE, VT_BSTR)) &&
+    if (HasPlainText(V_VT(&value)) && SUCCEEDED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&value), LOCALE_INVARIANT, VARIANT_NOUSEROVERRIDE, VT_BSTR)) &&
         V_VT(text.Get()) == VT_BSTR && V_BSTR(text.Get()) != nullptr) {
         // A value's text in a record is cut, so that no record can outgrow the log's size.
         const std::wstring_view whole(V_BSTR(text.Get()), SysStringLen(V_BSTR(text.Get())));

@@ -80,7 +80,7 @@ void WindowReader::ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t
     // A forward read gives [from, to): the values at the last row's time are asked as values,
     // not only as the end's bound, which would be just the first of several at that time.
     const std::int64_t to = last > from ? last + 1 : last;
-    IntervalReader forward(reader_, sink_, Chunks());
+    IntervalReader forward(reader_, sink_, Chunks(), plan_.continuationTime);
     const bool backward = !plan_.backwardRefused && grid.step > 0;
     if (plan_.shape == ReadShape::Rows && backward) {
         ReadRows(grid, 0, from, to, items, forward);

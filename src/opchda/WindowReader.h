@@ -5,6 +5,7 @@
 // show many raw values per row, the rows left are read one at a time, where that costs fewer
 // values than reading on (a call counted as kCallCostInValues values). Whatever the shape,
 // the sink sees the same values for each row: the newest at or before the row's time.
+#include <chrono>
 #include <vector>
 
 #include "config/ReadShape.h"
@@ -21,6 +22,9 @@ struct ReadPlan {
     bool unspecifiedStart = true; // the connection's use of null time values
     DWORD serverMaxValues = 0;    // the server's maximum of values per item and call, 0: none
     bool backwardRefused = false; // the server refused or mishandled a backward read
+    // How long a read goes on continuing its items after OPC_S_MOREDATA; the items left then
+    // are cut short (a server that promises more for ever, a little at a time).
+    std::chrono::milliseconds continuationTime{30000};
 };
 
 class WindowReader {

@@ -130,6 +130,25 @@ TEST(WindowReaderTest, APromiseOfMoreValuesEndsWhenItBringsNothingNewOrPassesThe
     stuck->Release();
 }
 
+// One new value 100 ns after the last, more promised for ever: the read ends at its time limit.
+TEST(WindowReaderTest, AServerThatCreepsOnForEverIsCutShortInTime) {
+    auto* creeping = new ScriptedReader([](std::int64_t start) { return ItemAnswer{{start, start + 1}, opc::kMoreData}; });
+    RecordingSink sink;
+    ReadPlan plan;
+    plan.shape = ReadShape::Forward;
+    plan.continuationTime = std::chrono::milliseconds(50);
+    ReadRequest request;
+    request.start.SetTime(FileTimeOfTicks(0));
+    request.end.SetTime(FileTimeOfTicks(5 * kSecond));
+    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1), 6};
+    WindowReader(*creeping, sink, plan).Read(window, request, {1});
+    EXPECT_TRUE(sink.outcome.cutShort);
+    EXPECT_EQ(sink.outcome.result, opc::kMoreData);
+    EXPECT_GT(creeping->calls, 2);
+    EXPECT_LT(creeping->calls, 100000) << "stopped by time, long before the limit of calls";
+    creeping->Release();
+}
+
 TEST(WindowReaderTest, ValuesOutOfOrderArePutInTimeOrderAndMissingArraysAreNeverRead) {
     auto* shuffled = new ScriptedReader([](std::int64_t) {
         return ItemAnswer{{3 * kSecond, 0, 2 * kSecond, 2 * kSecond, kSecond}, S_OK};
