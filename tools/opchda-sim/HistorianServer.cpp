@@ -224,7 +224,9 @@ void HistorianServer::ForEachItem(DWORD count, const OPCHANDLE* handles, Out* ou
 }
 
 HistorianServer::HistorianServer(std::shared_ptr<SimData> data, std::shared_ptr<const Journal> journal, Journal writes)
-    : data_(std::move(data)), journal_(std::move(journal)), writes_(std::move(writes)) {}
+    : data_(std::move(data)), journal_(std::move(journal)), writes_(std::move(writes)) {
+    if (data_->options.hostileSeed) hostile_.emplace(*data_->options.hostileSeed);
+}
 
 void HistorianServer::KeepRecords(const std::vector<std::string>& records) const {
     if (records.empty()) return;
@@ -263,6 +265,13 @@ HRESULT HistorianServer::Finish(const char* call, HRESULT* errorArray, DWORD cou
     }
     *errors = errorArray;
     return anyError ? S_FALSE : S_OK;
+}
+
+HRESULT HistorianServer::HostileRefusal() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!hostile_) return S_OK;
+    hostile_->Delay();
+    return hostile_->RefusedCall();
 }
 
 const CallFault* HistorianServer::FaultOfThisCall(const std::string& call) {
@@ -377,6 +386,7 @@ HRESULT HistorianServer::GetItemHandles(DWORD count, LPWSTR* itemIds, OPCHANDLE*
         handles[i] = static_cast<OPCHANDLE>(found->second + 1);
         clientOfHandle_[handles[i]] = clientHandles[i];
     }
+    if (hostile_) hostile_->SpoilHandles(handles, count);
     *serverHandles = handles;
     return Finish("GetItemHandles", results, count, errors);
 }
@@ -428,6 +438,7 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
     *items = nullptr;
     *errors = nullptr;
     if (const HRESULT failure = InjectedFailure(data_->options, "ReadRaw"); FAILED(failure)) return failure;
+    if (const HRESULT refused = HostileRefusal(); FAILED(refused)) return refused;
     const CallFault* fault = FaultOfThisCall("ReadRaw");
     if (fault != nullptr && FAILED(fault->result)) return fault->result;
     RawRequest request{};
@@ -472,7 +483,8 @@ HRESULT HistorianServer::ReadRaw(OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD num
         return more ? kMoreData : S_OK;
     });
     *items = out;
-    return Finish("ReadRaw", results, numItems, errors);
+    const HRESULT result = Finish("ReadRaw", results, numItems, errors);
+    return hostile_ ? hostile_->SpoilRead(*items, *errors, numItems, result) : result;
 }
 
 HRESULT HistorianServer::ReadProcessed(OPCHDA_TIME* start, OPCHDA_TIME* end, FILETIME resampleInterval,
@@ -653,7 +665,8 @@ HRESULT HistorianServer::Edit(const char* call, EditKind kind, DWORD n, OPCHANDL
         return exists ? kReplaced : kInserted;
     });
     KeepRecords(records);
-    return Finish(call, results, n, errors);
+    const HRESULT result = Finish(call, results, n, errors);
+    return hostile_ ? hostile_->SpoilWrite(*errors, n, result) : result;
 }
 
 HRESULT HistorianServer::Insert(DWORD n, OPCHANDLE* handles, FILETIME* times, VARIANT* values, DWORD* qualities,

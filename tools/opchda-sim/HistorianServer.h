@@ -5,10 +5,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "ComServerHost.h"
 #include "Journal.h"
+#include "HostileAnswers.h"
 #include "SimData.h"
 #include "opchda.h"
 
@@ -68,6 +70,8 @@ public:
     HRESULT STDMETHODCALLTYPE DeleteAtTime(DWORD n, OPCHANDLE* handles, FILETIME* times, HRESULT** errors) override;
 
 private:
+    // In the hostile mode: waits a while now and then, and refuses a call now and then.
+    HRESULT HostileRefusal();
     enum class EditKind { Insert, Replace, InsertReplace };
     struct EditRecord {
         Sample sample;
@@ -99,6 +103,7 @@ private:
     std::shared_ptr<const Journal> journal_;
     const Journal writes_;
     std::mutex lock_;
+    std::optional<HostileAnswers> hostile_; // under lock_
     std::map<std::string, unsigned> callCounts_; // under lock_
     std::map<OPCHANDLE, OPCHANDLE> clientOfHandle_;
     std::map<std::size_t, std::vector<EditRecord>> edits_; // by item index

@@ -320,6 +320,10 @@ private:
             o.maxInterval = static_cast<Ticks>(Number(*v, place / "maxIntervalSeconds") * kTicksPerSecond);
         if (const json* v = Member(s, "emptyWrites"))
             o.storeEmptyWrites = Choice(*v, place / "emptyWrites", {"store", "refuse"}) == "store";
+        if (const json* v = Member(s, "hostile")) {
+            if (!v->is_object() || Member(*v, "seed") == nullptr) (place / "hostile").Fail("expected { \"seed\": N }");
+            o.hostileSeed = static_cast<unsigned>(Number((*v)["seed"], place / "hostile" / "seed"));
+        }
         if (const json* v = Member(s, "backwardReads"))
             o.backwardReads = Choice(*v, place / "backwardReads", {"answer", "fail", "outside"});
         if (const json* v = Member(s, "repeatedTimes"))

@@ -99,6 +99,7 @@ struct CallFault {
 
 struct ServerOptions {
     bool keepRepeatedTimes = false; // values of one time all stay, in file order; else the last one
+    std::optional<unsigned> hostileSeed; // answers spoiled as HostileAnswers does, from this seed
     std::string backwardReads = "answer"; // "fail": E_INVALIDARG; "outside": the value at or before the end
     DWORD maxValuesPerCall = 0; // 0: no limit
     bool qualifiedBrowseNames = true;

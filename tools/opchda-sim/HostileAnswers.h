@@ -1,0 +1,42 @@
+#pragma once
+// The "hostile answers" mode: answers that are legal on the wire but careless or hostile,
+// chosen by a seeded generator, so that a client's tests can replay a run: NULL arrays
+// behind a count, times out of order, repeated, in 1601 or far in the future, values of types
+// a reader does not expect (interfaces, arrays of texts, two-dimensional and empty arrays,
+// odd lower bounds, texts of megabytes, NULL texts, NaN and infinities, integer extremes),
+// more values promised for ever, failing item codes under S_OK and S_FALSE without codes,
+// refused calls, handles that are zero or repeated, and delays.
+#include <random>
+
+#include <oaidl.h>
+
+#include "opchda.h"
+
+namespace kesti::sim {
+
+class HostileAnswers {
+public:
+    explicit HostileAnswers(unsigned seed) : random_(seed) {}
+
+    // Spoils a ReadRaw answer in place (the arrays are the server's task memory); gives the
+    // call's result.
+    HRESULT SpoilRead(OPCHDA_ITEM* items, HRESULT*& errors, DWORD count, HRESULT result);
+    // Spoils the handles of a GetItemHandles answer.
+    void SpoilHandles(OPCHANDLE* handles, DWORD count);
+    // Spoils the codes of a write; gives the call's result.
+    HRESULT SpoilWrite(HRESULT*& errors, DWORD count, HRESULT result);
+    // Whether a call fails as a whole, and how long it waits first.
+    HRESULT RefusedCall();
+    void Delay();
+
+private:
+    bool Chance(int percent) { return std::uniform_int_distribution<int>(0, 99)(random_) < percent; }
+    int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    void SpoilItem(OPCHDA_ITEM& item, HRESULT& error);
+    void SpoilTimes(OPCHDA_ITEM& item);
+    void SpoilValue(VARIANT& value);
+
+    std::mt19937 random_;
+};
+
+} // namespace kesti::sim
