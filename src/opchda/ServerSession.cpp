@@ -10,6 +10,7 @@
 #include "base/TimeFormat.h"
 #include "discovery/ServerActivation.h"
 #include "opchda/Browsing.h"
+#include "opchda/OpcHdaConstants.h"
 #include "opchda/OpcHdaText.h"
 
 namespace kesti {
@@ -135,14 +136,26 @@ std::vector<ItemHandleResult> ServerSession::AskItemHandles(const std::vector<st
         server_->GetItemHandles(count, idPointers.data(), clientHandles.data(), handles.Put(count), errors.Put(count));
     ThrowIfFailed(NullAsFailure(result, handles.Get()), "IOPCHDA_Server::GetItemHandles");
     std::vector<ItemHandleResult> answers(count);
+    std::set<OPCHANDLE> granted(serverHandles_.begin(), serverHandles_.end());
+    std::string repeated;
     for (DWORD i = 0; i < count; ++i) {
         // Without an error array no item can be told apart; the handles are taken as given.
         answers[i].error = errors ? errors[i] : S_OK;
         answers[i].handle = handles[i];
-        if (SUCCEEDED(answers[i].error)) serverHandles_.push_back(handles[i]);
+        if (FAILED(answers[i].error)) continue;
+        // A handle already given to another item would read or write that item's values.
+        if (!granted.insert(handles[i]).second) {
+            answers[i].error = opc::kInvalidHandle;
+            repeated += (boost::format("\n%1% (handle %2%)") % itemIds[i] % handles[i]).str();
+            continue;
+        }
+        serverHandles_.push_back(handles[i]);
     }
     LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
                       [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
+    if (!repeated.empty())
+        LogMessage(LogWarning, "IOPCHDA_Server::GetItemHandles gave these items a handle it had given to another item; "
+                               "they are not read or written:" + repeated);
     return answers;
 }
 

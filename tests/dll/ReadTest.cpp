@@ -23,7 +23,8 @@ const char* const kHistory = R"({
         { "name": "vec", "type": "VT_ARRAY|VT_R4", "lowerBound": 1,
           "values": [ { "time": "2024-01-01 00:00:00", "value": [10, 20, 30] } ] },
         { "name": "refused", "handleError": "0xC0040007", "handleValue": 1,
-          "values": [ { "time": "2024-01-01 00:00:00", "value": 99 } ] } ] },
+          "values": [ { "time": "2024-01-01 00:00:00", "value": 99 } ] },
+        { "name": "twin", "handleValue": 1, "values": [ { "time": "2024-01-01 00:00:00", "value": 98 } ] } ] },
     { "name": "Q", "items": [ { "name": "big", "type": "VT_UI4",
           "values": [ { "time": "2024-01-01 00:00:00", "value": 3000000000 } ] } ] } ] })";
 
@@ -250,6 +251,23 @@ TEST_F(ReadTest, HandlesAreAskedOncePerTagAndARefusedOneIsNeverUsed) {
     EXPECT_EQ(sim.Calls("ReleaseItemHandles").at(0), "ReleaseItemHandles count=1 handles=[1]");
     EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("IOPCHDA_Server::GetItemHandles partially failed:\r\nItem 1 (P.refused) failed: "),
               std::string::npos);
+}
+
+// A server that gives a second item the handle of the first: the second is neither read nor
+// written (it would get the first's values), and the handle is released once.
+TEST_F(ReadTest, AHandleGivenToTwoItemsServesOnlyTheFirst) {
+    SimulationServer sim(kHistory);
+    ConnectionHandle c = OpenHistory(sim);
+    ASSERT_NE(c, nullptr);
+    const auto p = TagsOf(c, 0);
+    ASSERT_EQ(p.size(), 5u);
+    EXPECT_EQ(Read(c, {p[0], p[4]}, kT0, 60, 2), (Rows{{"1", "-"}, {"3", "-"}}));
+    Dll().kesti2_connectionClose(c);
+    EXPECT_EQ(sim.Calls("ReleaseItemHandles").at(0), "ReleaseItemHandles count=1 handles=[1]");
+    EXPECT_NE(ReadLog("OPCHDAKestiLog.log").find("gave these items a handle it had given to another item; they are not "
+                                                 "read or written:\r\nP.twin (handle 1)"),
+              std::string::npos)
+        << ReadLog("OPCHDAKestiLog.log");
 }
 
 TEST_F(ReadTest, TagsOfTwoNodesAndArrayElementsFillTheirOwnColumns) {

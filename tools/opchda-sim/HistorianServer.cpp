@@ -383,7 +383,8 @@ HRESULT HistorianServer::GetItemHandles(DWORD count, LPWSTR* itemIds, OPCHANDLE*
             handles[i] = item.handleValue;
             continue;
         }
-        handles[i] = static_cast<OPCHANDLE>(found->second + 1);
+        // A handle of its own, or the one the data file gives it (which may be another item's).
+        handles[i] = item.handleValue != 0 ? item.handleValue : static_cast<OPCHANDLE>(found->second + 1);
         clientOfHandle_[handles[i]] = clientHandles[i];
     }
     if (hostile_) hostile_->SpoilHandles(handles, count);
