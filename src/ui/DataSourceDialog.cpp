@@ -64,8 +64,6 @@ struct DataSourceDialog::BrowseOutcome {
 
 DataSourceDialog::DataSourceDialog() : Dialog(IDD_DATASOURCE), com_(COINIT_APARTMENTTHREADED) {}
 
-DataSourceDialog::~DataSourceDialog() { work_.Detach(); }
-
 void DataSourceDialog::SetDataSource(const DataSource& source) {
     selection_.address = OPCURL::Parse(source.url);
     selection_.userName = WideFromAnsi(source.credentials.userName);
@@ -473,14 +471,13 @@ void DataSourceDialog::OnAdd() {
     SetDlgItemTextA(Handle(), IDC_OTHER_SERVER, "");
 }
 
+// The pointer changes by itself only when it moves; over this dialog it is set again now.
 void DataSourceDialog::RefreshPointer() const {
     POINT pointer{};
     if (!GetCursorPos(&pointer)) return;
-    RECT window{};
-    GetWindowRect(Handle(), &window);
-    if (!PtInRect(&window, pointer)) return;
     HWND under = WindowFromPoint(pointer);
-    if (under != nullptr) SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    if (under != nullptr && (under == Handle() || IsChild(Handle(), under)))
+        SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
 bool DataSourceDialog::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {

@@ -48,7 +48,6 @@ extern const wchar_t* const kOpenDialogMark;
 class DataSourceDialog : public Dialog {
 public:
     DataSourceDialog();
-    ~DataSourceDialog() override;
 
     // The stored choice: the tree opens on its server.
     void SetDataSource(const DataSource& source);
