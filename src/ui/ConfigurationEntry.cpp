@@ -33,21 +33,46 @@ BOOL CALLBACK FindOpenDialog(HWND window, LPARAM found) {
     return FALSE;
 }
 
-// The open data-source dialog, or what it has open over it (node selection, credentials, a
-// message), comes to the front. The other process may still be reading its configuration:
-// its dialog is waited for a few seconds.
-void BringOpenDialogToFront() {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        HWND open = nullptr;
-        EnumWindows(&FindOpenDialog, reinterpret_cast<LPARAM>(&open));
-        if (open != nullptr) {
-            if (IsIconic(open)) ShowWindow(open, SW_RESTORE);
-            SetForegroundWindow(GetLastActivePopup(open));
+// This process's turn to show the dialogs, held while it lasts (released, not abandoned, at
+// the end). Without the turn, the dialog of the process that has it comes to the front, with
+// what it has open over it (node selection, credentials, a message). A process that is still
+// reading its configuration, or just ending, shows no dialog: its turn is waited for a few
+// seconds, and taken when it ends.
+class ConfigurationTurn {
+public:
+    ConfigurationTurn() : mutex_(CreateMutexA(nullptr, FALSE, kOneConfigurationMutex)) {
+        if (!mutex_) {
+            held_ = true; // no mutex to be had: nothing to share the turn with
             return;
         }
-        Sleep(100);
+        for (int attempt = 0; attempt < 100 && !held_; ++attempt) {
+            const DWORD wait = WaitForSingleObject(mutex_.Get(), attempt == 0 ? 0 : 100);
+            owned_ = held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+            if (!held_ && BringOpenDialogToFront()) return;
+        }
     }
-}
+    ~ConfigurationTurn() {
+        if (owned_) ReleaseMutex(mutex_.Get());
+    }
+    ConfigurationTurn(const ConfigurationTurn&) = delete;
+    ConfigurationTurn& operator=(const ConfigurationTurn&) = delete;
+
+    bool Held() const { return held_; }
+
+private:
+    static bool BringOpenDialogToFront() {
+        HWND open = nullptr;
+        EnumWindows(&FindOpenDialog, reinterpret_cast<LPARAM>(&open));
+        if (open == nullptr) return false;
+        if (IsIconic(open)) ShowWindow(open, SW_RESTORE);
+        SetForegroundWindow(GetLastActivePopup(open));
+        return true;
+    }
+
+    platform::UniqueHandle mutex_;
+    bool held_ = false;
+    bool owned_ = false;
+};
 
 } // namespace
 
@@ -73,11 +98,8 @@ void RunConfigurationDialogs(Configuration& configuration, HWND hostWindow) {
 extern "C" void CALLBACK UpdateOPCConfiguration(HWND, HINSTANCE, LPSTR commandLine, int) {
     using namespace kesti;
     try {
-        const platform::UniqueHandle oneAtATime(CreateMutexA(nullptr, FALSE, ui::kOneConfigurationMutex));
-        if (oneAtATime && GetLastError() == ERROR_ALREADY_EXISTS) {
-            ui::BringOpenDialogToFront();
-            return;
-        }
+        const ui::ConfigurationTurn turn;
+        if (!turn.Held()) return;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         Configuration configuration = ReadConfiguration();
