@@ -22,6 +22,7 @@
 #include "ui/DataSourceDialog.h"
 #include "ui/NodesDialog.h"
 #include "ui/ResourceIds.h"
+#include "ui/TreeItems.h"
 
 using namespace kesti;
 
@@ -105,16 +106,8 @@ RECT WithTipOver(const ui::DataSourceDialog& dialog, HTREEITEM item) {
 }
 
 HTREEITEM Child(HWND tree, HTREEITEM parent, const std::string& text) {
-    for (HTREEITEM item = TreeView_GetChild(tree, parent); item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
-        char buffer[256] = {};
-        TVITEMA data{};
-        data.mask = TVIF_TEXT;
-        data.hItem = item;
-        data.pszText = buffer;
-        data.cchTextMax = sizeof buffer;
-        TreeView_GetItem(tree, &data);
-        if (text == buffer) return item;
-    }
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item != nullptr; item = TreeView_GetNextSibling(tree, item))
+        if (ui::TreeItemText(tree, item) == text) return item;
     return nullptr;
 }
 
