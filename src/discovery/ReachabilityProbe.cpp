@@ -1,12 +1,11 @@
 #include "discovery/ReachabilityProbe.h"
 
-#include <memory>
-
 #include <boost/format.hpp>
 
 #include "base/Log.h"
 #include "base/TextConversion.h"
 #include "platform/ComApartment.h"
+#include "platform/PinnedThread.h"
 #include "platform/RegistryKey.h"
 #include "platform/Seams.h"
 #include "platform/UniqueHandle.h"
@@ -31,13 +30,6 @@ bool ReadTimeoutSeconds(HKEY root, DWORD& seconds) {
     return true;
 }
 
-// What the probe thread owns: nothing of the caller's, and a reference on this module so
-// that a probe outliving its wait never runs inside an unloaded library.
-struct ProbeJob {
-    std::wstring host;
-    HMODULE module = nullptr;
-};
-
 HRESULT ProbeActivation(const std::wstring& host) {
     const platform::ComApartment apartment(COINIT_MULTITHREADED);
     if (!apartment.Holds()) return apartment.Result();
@@ -48,21 +40,6 @@ HRESULT ProbeActivation(const std::wstring& host) {
         kProbeClassId, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER, &server, 1, &request);
     if (request.pItf != nullptr) request.pItf->Release();
     return SUCCEEDED(result) ? S_OK : result;
-}
-
-DWORD WINAPI ProbeThread(void* parameter) {
-    std::unique_ptr<ProbeJob> job(static_cast<ProbeJob*>(parameter));
-    const HRESULT result = ProbeActivation(job->host);
-    const HMODULE module = job->module;
-    job.reset();
-    if (module != nullptr) FreeLibraryAndExitThread(module, static_cast<DWORD>(result));
-    return static_cast<DWORD>(result);
-}
-
-HMODULE PinThisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ProbeThread), &module);
-    return module;
 }
 
 } // namespace
@@ -78,16 +55,11 @@ std::uint32_t ProbeWait::Milliseconds() const {
 
 HRESULT PingHost(const std::string& host, std::uint32_t waitMs) {
     if (host.empty()) return S_OK;
-    auto job = std::make_unique<ProbeJob>();
-    job->host = WideFromAnsi(host);
-    job->module = PinThisModule();
-    const HMODULE pinned = job->module;
-    platform::UniqueHandle thread(CreateThread(nullptr, 0, &ProbeThread, job.get(), 0, nullptr));
-    if (!thread) {
-        if (pinned != nullptr) FreeLibrary(pinned);
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    job.release(); // the thread owns it now
+    // The thread owns its copy of the name: a probe abandoned at the end of the wait never
+    // reads the caller's text.
+    const platform::UniqueHandle thread = platform::StartPinnedThread(
+        [wideHost = WideFromAnsi(host)] { return static_cast<DWORD>(ProbeActivation(wideHost)); });
+    if (!thread) return HRESULT_FROM_WIN32(GetLastError());
     HRESULT result = kRpcServerUnavailable;
     if (WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0) {
         DWORD exitCode = 0;

@@ -157,6 +157,26 @@ OPCServerInfo DescribeServer(const ServerListAccess& list, const CLSID& clsid, c
     return info;
 }
 
+// What a person is told when a machine cannot be listed: the system's words for the code, or,
+// where the system has none (Wine has none for most RPC codes), the plug-in's own with the code.
+std::string ListingFailureText(HRESULT result) {
+    const std::string system = SystemMessageText(result);
+    if (!system.empty()) return system;
+    const char* own = "The OPC servers of the machine could not be listed";
+    switch (static_cast<DWORD>(result)) {
+    case 0x800706BA: own = "The machine did not answer"; break; // RPC_S_SERVER_UNAVAILABLE
+    case 0x800706BE: own = "The call to the machine failed"; break; // RPC_S_CALL_FAILED
+    case 0x800706D9: own = "The machine offers no DCOM service"; break; // EPT_S_NOT_REGISTERED
+    case 0x80070035: own = "The machine was not found on the network"; break; // ERROR_BAD_NETPATH
+    case 0x80070005: own = "The machine refused access"; break; // E_ACCESSDENIED
+    case 0x80040154: own = "The machine has no OPC server list registered"; break; // REGDB_E_CLASSNOTREG
+    case 0x80080005: own = "The OPC server list could not be started on the machine"; break; // CO_E_SERVER_EXEC_FAILURE
+    case 0x80004002: own = "The machine's OPC server list does not offer the OPC interfaces"; break; // E_NOINTERFACE
+    default: break;
+    }
+    return (boost::format("%1% (0x%2$08X)") % own % static_cast<unsigned long>(static_cast<DWORD>(result))).str();
+}
+
 } // namespace
 
 bool ListNetworkHosts(std::vector<std::string>& hosts) {
@@ -173,7 +193,7 @@ ServerListing EnumerateServers(const std::string& host, DcomIdentity* identity) 
     try {
         list.emplace(host, identity);
     } catch (const ComError& e) {
-        throw ComError(e.Result(), e.Call(), SystemMessageText(e.Result())); // the dialog shows the system's words
+        throw ComError(e.Result(), e.Call(), ListingFailureText(e.Result())); // the words the dialog shows
     }
 
     ServerListing listing;

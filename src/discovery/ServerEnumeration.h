@@ -25,7 +25,8 @@ struct ServerListing {
 };
 
 // The OPC servers of a host (empty: this machine), found under the categories of OPCSpecifications().
-// Throws ComError with the system's message when the host does not answer or has no server list.
+// Throws ComError when the host does not answer or has no server list; its message is the
+// system's text for the code, or the plug-in's own with the code where the system has none.
 ServerListing EnumerateServers(const std::string& host, DcomIdentity* identity);
 
 } // namespace kesti

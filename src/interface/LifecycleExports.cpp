@@ -15,15 +15,30 @@ using namespace kesti;
 
 namespace {
 
-// Starts "rundll32.exe <this library>,UpdateOPCConfiguration" from the system folder and
-// waits until it ends; a process that cannot be started is not waited for.
+// The host's window that the dialogs open centred on: the calling thread's active window,
+// else the foreground window when it is one of the host's own; null for a host without one.
+HWND HostWindow() {
+    if (HWND active = GetActiveWindow()) return active;
+    HWND foreground = GetForegroundWindow();
+    DWORD process = 0;
+    if (foreground != nullptr && GetWindowThreadProcessId(foreground, &process) != 0 && process == GetCurrentProcessId())
+        return foreground;
+    return nullptr;
+}
+
+// Starts "rundll32.exe <this library>,UpdateOPCConfiguration" from the system folder (with
+// the host's window, when it has one, after the entry's name) and waits until it ends; a
+// process that cannot be started is not waited for.
 void LaunchConfigurationProcess() {
     char modulePath[1024] = {};
     GetModuleFileNameA(platform::PluginModule(), modulePath, sizeof modulePath - 1);
     char shortPath[1024] = {};
     const char* path = GetShortPathNameA(modulePath, shortPath, sizeof shortPath - 1) != 0 ? shortPath : modulePath;
     char commandLine[1024] = {};
-    std::snprintf(commandLine, sizeof commandLine, "rundll32.exe %s,UpdateOPCConfiguration", path);
+    const int written = std::snprintf(commandLine, sizeof commandLine, "rundll32.exe %s,UpdateOPCConfiguration", path);
+    if (HWND host = HostWindow(); host != nullptr && written > 0 && static_cast<std::size_t>(written) < sizeof commandLine)
+        std::snprintf(commandLine + written, sizeof commandLine - static_cast<std::size_t>(written), " %llu",
+                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(host)));
     char program[MAX_PATH] = {};
     const UINT folder = GetSystemDirectoryA(program, MAX_PATH);
     if (folder == 0 || folder + 14 >= MAX_PATH) return; // no system folder: nothing to start

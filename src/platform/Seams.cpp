@@ -45,7 +45,7 @@ Hook<NetworkHostsHandler> networkHostsHook;
 
 int ShowMessageBox(const MessageBoxRequest& request) {
     if (auto handler = messageBoxHook.Get()) return handler(request);
-    return MessageBoxA(nullptr, request.text.c_str(), request.caption.c_str(), request.type);
+    return MessageBoxA(request.owner, request.text.c_str(), request.caption.c_str(), request.type);
 }
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHook.Set(std::move(handler)); }

@@ -16,10 +16,12 @@ struct MessageBoxRequest {
     std::string text;
     std::string caption;
     unsigned int type = 0; // MB_* flags: buttons and icon
+    HWND owner = nullptr;  // the dialog the box is modal to, or none
 };
 using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 
-// Shows a message box without owner window and returns the button pressed (IDOK, ...).
+// Shows a message box, modal to its owner when one is given, and returns the button pressed
+// (IDOK, ...).
 int ShowMessageBox(const MessageBoxRequest& request);
 // Replaces the real message box; an empty handler restores it.
 void SetMessageBoxHandler(MessageBoxHandler handler);

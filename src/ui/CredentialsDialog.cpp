@@ -6,9 +6,16 @@ namespace kesti::ui {
 
 CredentialsDialog::CredentialsDialog() : Dialog(IDD_CREDENTIALS) {}
 
+// The focus starts in Name, so that a person's first keys land there; each label's mnemonic
+// leads into its own edit.
 bool CredentialsDialog::OnInitDialog() {
     Exchange(false);
-    return true; // the system puts the focus on the first control
+    PlaceLabelBefore("&Name", IDC_USER_NAME);
+    PlaceLabelBefore("&Password", IDC_PASSWORD);
+    PlaceLabelBefore("&Domain", IDC_DOMAIN);
+    SetFocus(Item(IDC_USER_NAME));
+    SendMessageW(Item(IDC_USER_NAME), EM_SETSEL, 0, -1);
+    return false; // the focus is set
 }
 
 void CredentialsDialog::OnOK() {

@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "base/Exception.h"
 #include "base/Log.h"
 #include "platform/PluginModule.h"
+#include "platform/Seams.h"
 
 namespace kesti::ui {
 namespace {
@@ -64,6 +66,42 @@ void Dialog::ExchangeText(int id, std::string& text, bool store) const {
     text = buffer.data();
 }
 
+int Dialog::Tell(const std::string& text, UINT type) const {
+    char caption[256] = {};
+    GetWindowTextA(window_, caption, sizeof caption);
+    return platform::ShowMessageBox({text, caption, type, window_});
+}
+
+void Dialog::PlaceLabelBefore(const char* labelText, int controlId) const {
+    HWND label = FindWindowExA(window_, nullptr, "Static", labelText);
+    HWND control = Item(controlId);
+    if (label == nullptr || control == nullptr) return;
+    HWND previous = GetWindow(control, GW_HWNDPREV);
+    SetWindowPos(label, previous != nullptr ? previous : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// Over the window to centre on (the one given, else the owner) or else the screen, and
+// inside the work area of that window's monitor.
+void Dialog::Centre() const {
+    HWND over = centreOn_ != nullptr && IsWindow(centreOn_) ? centreOn_ : GetWindow(window_, GW_OWNER);
+    if (over != nullptr && (!IsWindowVisible(over) || IsIconic(over))) over = nullptr;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(over != nullptr ? over : window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT area = monitor.rcWork;
+    RECT target = area;
+    if (over != nullptr) GetWindowRect(over, &target);
+    RECT own{};
+    GetWindowRect(window_, &own);
+    const LONG width = own.right - own.left, height = own.bottom - own.top;
+    LONG x = target.left + (target.right - target.left - width) / 2;
+    LONG y = target.top + (target.bottom - target.top - height) / 2;
+    x = std::max(area.left, std::min(x, area.right - width));
+    y = std::max(area.top, std::min(y, area.bottom - height));
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, DWLP_USER, lParam);
@@ -87,8 +125,11 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
 
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog() ? TRUE : FALSE;
+    case WM_INITDIALOG: {
+        const bool defaultFocus = OnInitDialog();
+        Centre();
+        return defaultFocus ? TRUE : FALSE;
+    }
     case WM_COMMAND: {
         const int id = LOWORD(wParam), code = HIWORD(wParam);
         if (OnCommand(id, code)) return TRUE;
@@ -99,7 +140,7 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY: {
         LRESULT result = 0;
-        if (!OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return FALSE;
+        if (!OnNotify(*reinterpret_cast<NMHDR*>(lParam), result)) return FALSE;
         SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
         return TRUE;
     }
@@ -113,8 +154,12 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrW(window_, DWLP_USER, 0);
         window_ = nullptr;
         return FALSE;
-    default:
-        return FALSE;
+    default: {
+        LRESULT result = 0;
+        if (!OnMessage(message, wParam, lParam, result)) return FALSE;
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
     }
 }
 

@@ -1,8 +1,8 @@
 #include "ui/NodesDialog.h"
 
 #include <algorithm>
+#include <functional>
 
-#include "platform/Seams.h"
 #include "ui/ResourceIds.h"
 #include "ui/TreeItems.h"
 
@@ -11,6 +11,13 @@ namespace {
 
 std::string JoinPath(const std::string& parent, const std::string& name) {
     return parent.empty() ? name : parent + NodesDialog::kPathSeparator + name;
+}
+
+RECT PlaceOf(HWND dialog, HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 } // namespace
@@ -29,9 +36,55 @@ bool NodesDialog::OnInitDialog() {
     SetWindowLongW(Tree(), GWL_STYLE, style | TVS_CHECKBOXES);
     images_ = LoadIconStrip();
     TreeView_SetImageList(Tree(), images_.Get(), TVSIL_NORMAL);
+    FitInstruction();
+    layout_.Attach(Handle());
+    layout_.Add(-1, {0, 0}, {1, 0});
+    layout_.Add(kTreeId, {0, 0}, {1, 1});
+    layout_.Add(IDOK, {1, 1}, {1, 1});
+    layout_.Add(IDCANCEL, {1, 1}, {1, 1});
     if (tree_ != nullptr && tree_->Root() != nullptr)
         for (const BrowseTree::TreeNode* child : tree_->Root()->children) AddNode(*child, TVI_ROOT, "");
-    return true;
+    ShowStoredNodes();
+    SetFocus(Tree());
+    return false; // the focus is set
+}
+
+void NodesDialog::FitInstruction() {
+    HWND label = Item(-1);
+    if (label == nullptr) return;
+    const RECT place = PlaceOf(Handle(), label), tree = PlaceOf(Handle(), Tree());
+    char text[512] = {};
+    GetWindowTextA(label, text, sizeof text);
+    RECT needed{0, 0, tree.right - place.left, 0};
+    HDC dc = GetDC(label);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_LEFT);
+    SelectObject(dc, previous);
+    ReleaseDC(label, dc);
+    const LONG height = std::max(place.bottom - place.top, needed.bottom - needed.top);
+    SetWindowPos(label, nullptr, place.left, place.top, tree.right - place.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const LONG treeTop = place.top + height + (tree.top - place.bottom);
+    if (treeTop > tree.top)
+        SetWindowPos(Tree(), nullptr, tree.left, treeTop, tree.right - tree.left, tree.bottom - treeTop,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void NodesDialog::ShowStoredNodes() {
+    HTREEITEM first = nullptr;
+    std::function<void(HTREEITEM)> visit = [&](HTREEITEM item) {
+        for (; item != nullptr; item = TreeView_GetNextSibling(Tree(), item)) {
+            if (TreeView_GetCheckState(Tree(), item) == 1) {
+                if (first == nullptr) first = item;
+                for (HTREEITEM up = TreeView_GetParent(Tree(), item); up != nullptr; up = TreeView_GetParent(Tree(), up))
+                    TreeView_Expand(Tree(), up, TVE_EXPAND);
+            }
+            visit(TreeView_GetChild(Tree(), item));
+        }
+    };
+    visit(TreeView_GetRoot(Tree()));
+    if (first == nullptr) return;
+    TreeView_SelectItem(Tree(), first);
+    TreeView_EnsureVisible(Tree(), first);
 }
 
 void NodesDialog::AddNode(const BrowseTree::TreeNode& node, HTREEITEM parent, const std::string& parentPath) {
@@ -53,9 +106,36 @@ void NodesDialog::AddNode(const BrowseTree::TreeNode& node, HTREEITEM parent, co
     for (const BrowseTree::TreeNode* child : node.children) AddNode(*child, item, path);
 }
 
-bool NodesDialog::OnNotify(const NMHDR& header, LRESULT& result) {
-    if (header.idFrom != static_cast<UINT_PTR>(kTreeId) || header.code != NM_CLICK) return false;
-    OnTreeClick();
+bool NodesDialog::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom != static_cast<UINT_PTR>(kTreeId)) return false;
+    switch (header.code) {
+    case NM_CLICK:
+        OnTreeClick();
+        result = 0;
+        return true;
+    case TVN_KEYDOWN:
+        // The space bar toggles the selected item's check box, as a click on it does.
+        if (reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey == VK_SPACE) DescendantsFollow(TreeView_GetSelection(Tree()));
+        result = 0;
+        return true;
+    case NM_CUSTOMDRAW:
+        result = DrawSelectionAlways(reinterpret_cast<NMTVCUSTOMDRAW&>(header));
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The tree toggles the box after telling of the click or the key; the descendants follow
+// once it has.
+void NodesDialog::DescendantsFollow(HTREEITEM item) {
+    if (item != nullptr) PostMessageW(Handle(), kCheckToggledMessage, 0, reinterpret_cast<LPARAM>(item));
+}
+
+bool NodesDialog::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message != kCheckToggledMessage) return false;
+    const auto item = reinterpret_cast<HTREEITEM>(lParam);
+    CheckDescendants(item, TreeView_GetCheckState(Tree(), item) == 1);
     result = 0;
     return true;
 }
@@ -67,8 +147,7 @@ void NodesDialog::OnTreeClick() {
     ScreenToClient(Tree(), &hit.pt);
     const HTREEITEM item = TreeView_HitTest(Tree(), &hit);
     if (item == nullptr || !(hit.flags & TVHT_ONITEMSTATEICON)) return;
-    // The click toggles the item itself after this; its descendants take that state now.
-    CheckDescendants(item, !TreeView_GetCheckState(Tree(), item));
+    DescendantsFollow(item);
     TreeView_SelectItem(Tree(), item);
 }
 
@@ -103,9 +182,9 @@ void NodesDialog::OnOK() {
         return;
     }
     selection_ = std::move(kept);
-    const int answer = platform::ShowMessageBox(
-        {"No nodes selected. You will not be able to import any tags from this data source.\nDo you want to continue?",
-         "", MB_YESNO});
+    const int answer =
+        Tell("No nodes selected. You will not be able to import any tags from this data source.\nDo you want to continue?",
+             MB_YESNO);
     if (answer != IDYES) return;
     selection_.clear(); // as the question says: no nodes
     Close(IDOK);

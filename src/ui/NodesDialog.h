@@ -1,9 +1,10 @@
 #pragma once
 // The node selection dialog ("Select Nodes", template 103): the branch tree of the chosen
 // server with a check box per branch. OK gives every checked branch as a ConfiguredNode
-// (item id, browse path joined by "."), in tree order; clicking a check box sets all the
-// branch's descendants alike. Stored nodes show checked when their (item id, browse path)
-// is in the tree.
+// (item id, browse path joined by "."), in tree order; ticking a branch, by a click on its
+// check box or by the space bar, sets all its descendants alike. Stored nodes show checked,
+// with their ancestors expanded, when their (item id, browse path) is in the tree. The
+// dialog resizes like the data-source dialog; its instruction wraps to show whole.
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 
 #include "config/Configuration.h"
 #include "opchda/Browsing.h"
+#include "ui/AnchorLayout.h"
 #include "ui/Dialog.h"
 #include "ui/IconStrip.h"
 
@@ -30,7 +32,10 @@ public:
 
 protected:
     bool OnInitDialog() override;
-    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnSize() override { layout_.Apply(); }
+    void OnGetMinMaxInfo(MINMAXINFO& limits) override { layout_.LimitSize(limits); }
     void OnOK() override;
 
 private:
@@ -40,8 +45,17 @@ private:
     std::size_t Collect(HTREEITEM first, const std::string& parentPath);
     void CheckDescendants(HTREEITEM item, bool checked);
     void OnTreeClick();
+    // After the tree has toggled the item's check box, its descendants take the same state.
+    void DescendantsFollow(HTREEITEM item);
+    // Expands the ancestors of every checked item and shows the first of them.
+    void ShowStoredNodes();
+    // Makes the instruction as tall as its text needs at the tree's width, the tree
+    // shorter by as much.
+    void FitInstruction();
 
     static constexpr int kTreeId = 1006;
+    static constexpr UINT kCheckToggledMessage = WM_APP + 0x4C;
+    AnchorLayout layout_;
     std::unique_ptr<BrowseTree> tree_;
     std::vector<ConfiguredNode> selection_;
     UniqueImageList images_;

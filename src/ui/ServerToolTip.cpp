@@ -55,12 +55,13 @@ void ServerToolTip::OnMouseMove(LPARAM position) {
     const HTREEITEM item = TreeView_HitTest(tree_, &hit);
     if (item == current_) return;
     current_ = item;
-    const std::string text = item != nullptr && textOf_ ? textOf_(item) : std::string();
+    const ItemTip tip = item != nullptr && textOf_ ? textOf_(item) : ItemTip{};
+    const std::string& text = tip.text;
     const auto feed = text.find('\n');
     title_ = text.substr(0, feed);
     body_ = feed == std::string::npos ? std::string() : text.substr(feed + 1);
     SendMessageA(tip_, TTM_POP, 0, 0);
-    SendMessageA(tip_, TTM_SETTITLEA, title_.empty() ? TTI_NONE : TTI_INFO, reinterpret_cast<LPARAM>(title_.c_str()));
+    SendMessageA(tip_, TTM_SETTITLEA, title_.empty() ? TTI_NONE : tip.icon, reinterpret_cast<LPARAM>(title_.c_str()));
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = GetParent(tree_);

@@ -1,7 +1,9 @@
 #pragma once
 // The rich tool tip of the data-source dialog's server tree: over a server item, the server's
 // name as the server list gives it (its user type, else its ProgID) as the title, with the
-// information icon, and one line per OPC standard it implements as the text. Moving to another item makes a new tip.
+// information icon, and one line per OPC standard it implements as the text; over an error
+// item, what went wrong and how to try again, with the warning icon. Moving to another item
+// makes a new tip.
 #include <functional>
 #include <string>
 
@@ -17,10 +19,16 @@ namespace kesti::ui {
 // its text.
 std::string ServerToolTipText(const OPCURL& address);
 
+// The tip of one item: its first line is the title, the rest the text; none when empty.
+struct ItemTip {
+    std::string text;
+    int icon = TTI_INFO; // TTI_INFO, TTI_WARNING...
+};
+
 class ServerToolTip {
 public:
-    // The text of an item, empty for none (an item that is not a server).
-    using TextOfItem = std::function<std::string(HTREEITEM)>;
+    // The tip of an item, with an empty text for none.
+    using TextOfItem = std::function<ItemTip(HTREEITEM)>;
 
     ServerToolTip() = default;
     ~ServerToolTip();

@@ -21,4 +21,22 @@ LPARAM TreeItemData(HWND tree, HTREEITEM item) {
     return data.lParam;
 }
 
+LRESULT DrawSelectionAlways(NMTVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+        HWND tree = draw.nmcd.hdr.hwndFrom;
+        const auto item = reinterpret_cast<HTREEITEM>(draw.nmcd.dwItemSpec);
+        if (item == TreeView_GetSelection(tree) && GetFocus() != tree) {
+            draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+            draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+        }
+        return CDRF_DODEFAULT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
 } // namespace kesti::ui

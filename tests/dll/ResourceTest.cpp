@@ -150,11 +150,11 @@ TEST_F(ResourceTest, TheDataSourceDialogIsResizableWithItsControlsInPlace) {
     EXPECT_TRUE(d.style & WS_THICKFRAME);
     EXPECT_TRUE(d.style & WS_SYSMENU);
     EXPECT_EQ(LayoutOf(d), (Layout{{1001, L"", 7, 21, 303, 128},
-                                   {-1, L"Other OPC server:", 7, 159, 61, 8},
+                                   {-1, L"Other OPC &server:", 7, 159, 61, 8},
                                    {1002, L"", 70, 157, 184, 14},
-                                   {3, L"Add", 260, 156, 50, 14},
-                                   {4, L"Credentials...", 7, 176, 50, 14},
-                                   {6, L"Test connectivity...", 61, 176, 75, 14},
+                                   {3, L"&Add", 260, 156, 50, 14},
+                                   {4, L"&Credentials...", 7, 176, 50, 14},
+                                   {6, L"&Test connectivity...", 61, 176, 75, 14},
                                    {IDOK, L"OK", 205, 176, 50, 14},
                                    {IDCANCEL, L"Cancel", 260, 176, 50, 14}}));
     const DWORD tree = d.controls.at(0).style;
@@ -164,7 +164,10 @@ TEST_F(ResourceTest, TheDataSourceDialogIsResizableWithItsControlsInPlace) {
     EXPECT_TRUE(d.controls.at(6).style & BS_DEFPUSHBUTTON);
 }
 
-TEST_F(ResourceTest, TheCredentialsAndNodeDialogsAreFixedFrames) {
+// The credentials dialog has a fixed frame; the node dialog resizes like the data-source
+// dialog and keeps its selection shown when the tree has no focus. Ampersands mark the
+// mnemonics.
+TEST_F(ResourceTest, TheCredentialsDialogIsAFixedFrameAndTheNodeDialogResizes) {
     const DialogView credentials = Dialog(IDD_CREDENTIALS);
     EXPECT_EQ(credentials.caption, L"OPC Configuration");
     EXPECT_EQ(SizeOf(credentials), "199x132");
@@ -173,9 +176,9 @@ TEST_F(ResourceTest, TheCredentialsAndNodeDialogsAreFixedFrames) {
     EXPECT_EQ(LayoutOf(credentials), (Layout{{IDOK, L"OK", 41, 111, 50, 14},
                                              {IDCANCEL, L"Cancel", 108, 111, 50, 14},
                                              {-1, L"OPC login credential (empty if not used)", 7, 7, 185, 97},
-                                             {-1, L"Name", 15, 17, 19, 8},
-                                             {-1, L"Password", 15, 47, 32, 8},
-                                             {-1, L"Domain", 15, 75, 24, 8},
+                                             {-1, L"&Name", 15, 17, 19, 8},
+                                             {-1, L"&Password", 15, 47, 32, 8},
+                                             {-1, L"&Domain", 15, 75, 24, 8},
                                              {1003, L"", 15, 27, 169, 14},
                                              {1004, L"", 15, 56, 169, 14},
                                              {1005, L"", 15, 85, 169, 14}}));
@@ -187,9 +190,12 @@ TEST_F(ResourceTest, TheCredentialsAndNodeDialogsAreFixedFrames) {
     EXPECT_EQ(SizeOf(nodes), "224x297");
     EXPECT_EQ(LayoutOf(nodes), (Layout{{IDOK, L"OK", 114, 276, 50, 14},
                                        {IDCANCEL, L"Cancel", 167, 276, 50, 14},
-                                       {-1, L"Select nodes to get tags from to increase performance.", 7, 7, 178, 8},
+                                       {-1, L"Select &nodes to get tags from to increase performance.", 7, 7, 178, 8},
                                        {1006, L"", 7, 17, 210, 253}}));
     EXPECT_TRUE(nodes.controls.at(3).style & 0x100) << "check boxes";
+    EXPECT_TRUE(nodes.controls.at(3).style & 0x20) << "selection always shown";
+    EXPECT_TRUE(nodes.style & WS_THICKFRAME);
+    EXPECT_TRUE(nodes.style & WS_SYSMENU);
 }
 
 TEST_F(ResourceTest, TheIconStripHas51CellsOf16PixelsWithTheUsedOnesDrawn) {

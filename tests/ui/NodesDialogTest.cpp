@@ -106,6 +106,24 @@ protected:
             Sleep(10);
         }
     }
+    // The space bar where the focus is, with the character it types.
+    void PressSpace() {
+        HWND focus = GetFocus();
+        PostMessageW(focus, WM_KEYDOWN, VK_SPACE, 1);
+        PostMessageW(focus, WM_CHAR, ' ', 1);
+        PostMessageW(focus, WM_KEYUP, VK_SPACE, 0xC0000001);
+        Pump();
+    }
+    RECT PlaceOf(HWND control) {
+        RECT r = WindowRectOf(control);
+        MapWindowPoints(nullptr, dialog_.Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    static RECT WindowRectOf(HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        return r;
+    }
     void Click(int id) {
         SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dialog_.Item(id)));
     }
@@ -114,8 +132,10 @@ protected:
     HWND tree_ = nullptr;
 };
 
-TEST_F(NodesDialogTest, TheBranchesShowWithTheirIdsAndTheStoredChoiceChecked) {
+// The stored choice shows ticked, its ancestors expanded and the first of it selected.
+TEST_F(NodesDialogTest, TheBranchesShowWithTheirIdsAndTheStoredChoiceCheckedAndInSight) {
     Open({{"Plant.A.B", "A.B"}, {"C", "C"}}); // the second is matched by item id, so not shown
+    Pump(); // check boxes set too early are found cleared once the dialog has settled
     const auto items = Items();
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].text + items[1].text + items[2].text, "ABC");
@@ -126,6 +146,9 @@ TEST_F(NodesDialogTest, TheBranchesShowWithTheirIdsAndTheStoredChoiceChecked) {
     EXPECT_FALSE(items[0].checked);
     EXPECT_TRUE(items[1].checked);
     EXPECT_FALSE(items[2].checked);
+    EXPECT_TRUE(TreeView_GetItemState(tree_, Find("A"), TVIS_EXPANDED) & TVIS_EXPANDED) << "B's parent is open";
+    EXPECT_EQ(TreeView_GetSelection(tree_), Find("B"));
+    EXPECT_EQ(GetFocus(), tree_);
     Click(IDCANCEL);
     EXPECT_EQ(dialog_.Result(), IDCANCEL);
     EXPECT_EQ(dialog_.Selection().size(), 2u) << "Cancel keeps the list it was given";
@@ -151,6 +174,69 @@ TEST_F(NodesDialogTest, ClickingABranchCheckBoxSetsItsDescendantsAndOkWritesTree
     EXPECT_EQ(dialog_.Selection(), expected);
 }
 
+// The space bar on a branch ticks what a click on its box ticks: the same saved file
+// whichever a person uses.
+TEST_F(NodesDialogTest, TheSpaceBarOnABranchSetsItsDescendantsAsAClickDoes) {
+    Open({});
+    SetFocus(tree_);
+    TreeView_SelectItem(tree_, Find("A"));
+    PressSpace();
+    auto items = Items();
+    EXPECT_TRUE(items[0].checked);
+    EXPECT_TRUE(items[1].checked) << "B follows its parent";
+    EXPECT_FALSE(items[2].checked);
+    PressSpace();
+    items = Items();
+    EXPECT_FALSE(items[0].checked);
+    EXPECT_FALSE(items[1].checked) << "and is cleared with it";
+
+    ClickCheckBox(Find("A")); // the mouse ticks, the keyboard clears
+    PressSpace();
+    EXPECT_FALSE(Items()[1].checked);
+    TreeView_SelectItem(tree_, Find("C"));
+    PressSpace();
+    Click(IDOK);
+    ASSERT_EQ(dialog_.Result(), IDOK);
+    EXPECT_EQ(dialog_.Selection(), (std::vector<ConfiguredNode>{{"Plant.C", "C"}}));
+}
+
+// The whole instruction is shown; the dialog grows like the data-source dialog, never below
+// the size it opened with.
+TEST_F(NodesDialogTest, TheInstructionShowsWholeAndTheDialogResizes) {
+    Open({});
+    HWND label = FindWindowExA(dialog_.Handle(), nullptr, "Static", nullptr);
+    ASSERT_NE(label, nullptr);
+    char text[256] = {};
+    GetWindowTextA(label, text, sizeof text);
+    EXPECT_STREQ(text, "Select &nodes to get tags from to increase performance.");
+    RECT shown{};
+    GetClientRect(label, &shown);
+    RECT needed{0, 0, shown.right, 0};
+    HDC dc = GetDC(label);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(dc, previous);
+    ReleaseDC(label, dc);
+    EXPECT_LE(needed.bottom, shown.bottom) << "the wrapped text fits the label";
+    EXPECT_LE(needed.right, shown.right);
+    const RECT labelPlace = PlaceOf(label), treePlace = PlaceOf(tree_);
+    EXPECT_LE(labelPlace.bottom, treePlace.top) << "the tree starts below the text";
+
+    const RECT frame = WindowRectOf(dialog_.Handle());
+    const RECT ok = PlaceOf(dialog_.Item(IDOK));
+    SetWindowPos(dialog_.Handle(), nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top + 80,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    const RECT tree2 = PlaceOf(tree_), ok2 = PlaceOf(dialog_.Item(IDOK));
+    EXPECT_EQ(tree2.right, treePlace.right + 100) << "the tree stretches both ways";
+    EXPECT_EQ(tree2.bottom, treePlace.bottom + 80);
+    EXPECT_EQ(tree2.top, treePlace.top);
+    EXPECT_EQ(ok2.left, ok.left + 100) << "OK keeps to the bottom right";
+    EXPECT_EQ(ok2.top, ok.top + 80);
+    SetWindowPos(dialog_.Handle(), nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(WindowRectOf(dialog_.Handle()).right - WindowRectOf(dialog_.Handle()).left, frame.right - frame.left);
+    Click(IDCANCEL);
+}
+
 TEST_F(NodesDialogTest, NothingCheckedAsksAndNoKeepsTheDialogOpen) {
     Open({{"Plant.Old", "Old"}});
     std::vector<platform::MessageBoxRequest> asked;
@@ -164,6 +250,8 @@ TEST_F(NodesDialogTest, NothingCheckedAsksAndNoKeepsTheDialogOpen) {
     EXPECT_EQ(asked[0].text, "No nodes selected. You will not be able to import any tags from this data source.\n"
                              "Do you want to continue?");
     EXPECT_EQ(asked[0].type, static_cast<unsigned>(MB_YESNO));
+    EXPECT_EQ(asked[0].caption, "Select Nodes");
+    EXPECT_EQ(asked[0].owner, dialog_.Handle());
     EXPECT_EQ(dialog_.Result(), 0) << "still open";
     EXPECT_EQ(dialog_.Selection().size(), 1u);
 

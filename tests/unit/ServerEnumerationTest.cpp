@@ -10,7 +10,9 @@
 
 #include "FakeCom.h"
 #include "TempDataFolder.h"
+#include "base/ComError.h"
 #include "base/Exception.h"
+#include "base/ResultText.h"
 #include "discovery/OPCSpecification.h"
 #include "discovery/ReachabilityProbe.h"
 #include "discovery/ServerActivation.h"
@@ -319,17 +321,30 @@ TEST_F(DiscoveryTest, AFailingCategoryIsToldAndWhatWasFoundIsKept) {
     EXPECT_TRUE(messages_.empty()) << "what a person sees is the dialog's to show";
 }
 
-TEST_F(DiscoveryTest, AnUnreachableHostOrAMissingServerListFailsWithTheSystemsText) {
+// What the dialog shows under a machine that cannot be listed: the system's words for the
+// code, or, where the system has none, the plug-in's own with the code.
+TEST_F(DiscoveryTest, AnUnreachableHostOrAMissingServerListFailsWithWordsForTheCode) {
+    const auto failure = [&] {
+        try {
+            EnumerateServers("plant-hda", nullptr);
+        } catch (const ComError& e) {
+            return std::make_pair(e.Result(), e.Message());
+        }
+        return std::make_pair(S_OK, std::string("no exception"));
+    };
     probeResult_ = E_ACCESSDENIED;
-    try {
-        EnumerateServers("plant-hda", nullptr);
-        ADD_FAILURE() << "no exception";
-    } catch (const kesti::Exception& e) {
-        EXPECT_FALSE(e.Message().empty());
+    ASSERT_FALSE(SystemMessageText(E_ACCESSDENIED).empty());
+    EXPECT_EQ(failure(), std::make_pair(E_ACCESSDENIED, SystemMessageText(E_ACCESSDENIED)));
+
+    probeResult_ = REGDB_E_CLASSNOTREG; // the machine answered
+    for (const auto& [code, own] : std::vector<std::pair<HRESULT, std::string>>{
+             {REGDB_E_CLASSNOTREG, "The machine has no OPC server list registered (0x80040154)"},
+             {CO_E_SERVER_EXEC_FAILURE, "The OPC server list could not be started on the machine (0x80080005)"},
+             {static_cast<HRESULT>(0x8004D00A), "The OPC servers of the machine could not be listed (0x8004D00A)"}}) {
+        activationResult_ = code;
+        const std::string system = SystemMessageText(code);
+        EXPECT_EQ(failure(), std::make_pair(code, system.empty() ? own : system));
     }
-    probeResult_ = REGDB_E_CLASSNOTREG;
-    activationResult_ = REGDB_E_CLASSNOTREG;
-    EXPECT_THROW(EnumerateServers("plant-hda", nullptr), kesti::Exception);
 }
 
 TEST_F(DiscoveryTest, NetworkHostsComeFromTheLanManagerList) {
