@@ -269,11 +269,7 @@ public:
             dll.kesti2_nodeGetTag(node, i, &tag);
             StringHandle name = nullptr;
             dll.kesti2_tagGetName(tag, &name);
-            uint32_t length = 0;
-            dll.kesti2_stringCopy(name, nullptr, &length);
-            std::string text(length, '\0');
-            if (length > 0) dll.kesti2_stringCopy(name, &text[0], &length);
-            dll.kesti2_stringFree(name);
+            const std::string text = host::TakeString(dll, name);
             tags_[text.rfind("B.", 0) == 0 ? text : "B." + text] = tag; // a name is its item id or its last part
         }
     }

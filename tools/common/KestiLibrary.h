@@ -71,4 +71,14 @@ private:
     HMODULE module_;
 };
 
+// The text of a string handle, which is freed.
+inline std::string TakeString(const KestiLibrary& dll, StringHandle string) {
+    uint32_t length = 0;
+    dll.kesti2_stringCopy(string, nullptr, &length);
+    std::string text(length, '\0');
+    if (length > 0) dll.kesti2_stringCopy(string, &text[0], &length);
+    dll.kesti2_stringFree(string);
+    return text;
+}
+
 } // namespace kesti::host

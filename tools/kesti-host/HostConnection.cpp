@@ -13,15 +13,6 @@ void Check(KestiResult result, const std::string& what) {
     throw CallFailed(result, what + " failed (result " + std::to_string(result) + ")");
 }
 
-std::string TakeString(const KestiLibrary& dll, StringHandle string) {
-    uint32_t length = 0;
-    dll.kesti2_stringCopy(string, nullptr, &length);
-    std::string text(length, '\0');
-    if (length > 0) dll.kesti2_stringCopy(string, &text[0], &length);
-    dll.kesti2_stringFree(string);
-    return text;
-}
-
 std::string CsvCell(const KestiLibrary& dll, VectorHandle vector, uint32_t index) {
     uint32_t type = 0;
     dll.kesti2_vectorGetType(vector, index, &type);

@@ -24,8 +24,6 @@ private:
 // Throws CallFailed unless `result` is ResultOk; `what` names the call ("the read").
 void Check(KestiResult result, const std::string& what);
 
-// The text of a string handle, which is freed.
-std::string TakeString(const KestiLibrary& dll, StringHandle string);
 // One cell of a value vector as CSV: a number, a quoted text, or nothing for a missing value.
 std::string CsvCell(const KestiLibrary& dll, VectorHandle vector, uint32_t index);
 
