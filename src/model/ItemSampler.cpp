@@ -94,11 +94,15 @@ std::string RowSpan::MissingText() const {
 
 void ItemSampler::Take(std::int64_t tick, DWORD quality, const VARIANT& value) {
     FillRowsBefore(tick);
+    // A value sent again (a continuation or a forward read after backward ones starts at the
+    // value it holds) stays the same value for the records of the rows it holds.
+    const bool again = holding_ && tick == held_.tick && quality == held_.quality;
     holding_ = true;
     held_.tick = tick;
     held_.quality = quality;
     held_.value = &value;
-    held_.number = ++taken_;
+    ++taken_;
+    if (!again) held_.number = taken_;
     if (debug_ && taken_ <= kDumpedValues) dumped_ += ValueText(tick, quality, value);
 }
 
