@@ -1,5 +1,7 @@
 #include "config/Configuration.h"
 
+#include <algorithm>
+
 #include <boost/format.hpp>
 #include <pugixml.hpp>
 
@@ -34,6 +36,8 @@ void ApplyConnectionSettings(const SettingsMap& settings, Configuration& configu
     if (const std::string* url = Find(settings, "URL")) configuration.url = *url;
     if (const std::string* flag = Find(settings, "UseNullTimeValues"))
         configuration.useNullTimeValues = ReadInt32(*flag) != 0;
+    if (const std::string* cost = Find(settings, "ReadCallCost"))
+        configuration.readCallCost = std::max(ReadInt32(*cost), 0);
     if (const std::string* shape = Find(settings, "ReadShape")) {
         if (const auto known = ParseReadShape(*shape)) configuration.readShape = *known;
         else
@@ -66,6 +70,8 @@ pugi::xml_document BuildDocument(const Configuration& configuration) {
     AddSetting(settings, "UseNullTimeValues", configuration.useNullTimeValues ? "1" : "0");
     if (configuration.readShape != ReadShape::Automatic) // a file without it reads as before
         AddSetting(settings, "ReadShape", ReadShapeText(configuration.readShape));
+    if (configuration.readCallCost != kDefaultReadCallCost)
+        AddSetting(settings, "ReadCallCost", std::to_string(configuration.readCallCost));
     pugi::xml_node nodes = settings.append_child("nodes");
     for (std::size_t i = 0; i < configuration.nodes.size(); ++i) {
         AddSetting(nodes, (boost::format("Node_%1%_0") % i).str(), configuration.nodes[i].itemId);

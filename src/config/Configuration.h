@@ -25,6 +25,8 @@ struct ConfiguredNode {
     }
 };
 
+constexpr std::int32_t kDefaultReadCallCost = 2000;
+
 struct Configuration {
     std::string filePath;
     std::int32_t logLevel = kDefaultLogLevel;
@@ -33,6 +35,7 @@ struct Configuration {
     std::string url;
     bool useNullTimeValues = true;
     ReadShape readShape = ReadShape::Automatic;
+    std::int32_t readCallCost = kDefaultReadCallCost; // values one call is worth to an automatic read
     std::vector<ConfiguredNode> nodes;
     std::vector<ArrayNodeDefinition> arrayNodes;
 };

@@ -9,7 +9,7 @@
 namespace kesti {
 namespace {
 
-// A read makes at most this many calls to continue its items (and goes on for at most the
+// A read makes at most this many calls to continue its items (and creeps on for at most the
 // plan's continuation time); the items left then are cut short.
 constexpr int kMaxContinuations = 100000;
 // Halving stops at 2^10 pieces, or at pieces of one second.
@@ -65,6 +65,12 @@ std::vector<ItemStream*> IntervalReader::BeginPiece(const Piece& piece, const st
     {
         RawCall call;
         Call(piece.from, piece.to, valuesPerItem, items, call);
+        if (call.result == opc::kMaxExceeded && valuesPerItem > 0) {
+            // More values asked than the server allows per call (its maximum unknown or not
+            // kept to): from now on it is asked for what it gives at once.
+            sizes_ = ChunkSizes{};
+            return BeginPiece(piece, items, 0, firstOfRead);
+        }
         if (ShouldSplit(call.result, piece)) {
             ReadHalves(piece, items, call.result);
             return {};
@@ -100,12 +106,19 @@ void IntervalReader::ContinuePiece(const Piece& piece, std::vector<ItemStream*> 
         const auto groupEnd = std::find_if(pending.begin(), pending.end(), [&](const ItemStream* s) { return s->lastTick != from; });
         const std::vector<ItemStream*> group(pending.begin(), groupEnd);
         std::vector<ItemStream*> rest(groupEnd, pending.end());
-        if (++rounds > kMaxContinuations || std::chrono::steady_clock::now() > deadline_) {
+        if (++rounds > kMaxContinuations || creeping_ > creepingLimit_) {
             for (ItemStream* stream : pending) EndCutShortAtLast(*stream, opc::kMoreData, sink_);
             return;
         }
+        const DWORD values = sizes_.PerItem(group.size());
+        const auto begin = std::chrono::steady_clock::now();
         RawCall call;
-        Call(from, piece.to, sizes_.PerItem(group.size()), group, call);
+        Call(from, piece.to, values, group, call);
+        if (call.result == opc::kMaxExceeded && values > 0) {
+            sizes_ = ChunkSizes{}; // the server allows fewer per call than asked: it gives what it allows
+            continue;
+        }
+        std::size_t handed = 0;
         for (std::size_t i = 0; i < group.size(); ++i) {
             ItemStream& stream = *group[i];
             const HRESULT result = call.ItemResultOf(i);
@@ -115,10 +128,12 @@ void IntervalReader::ContinuePiece(const Piece& piece, std::vector<ItemStream*> 
                 EndCutShortAtLast(stream, result, sink_);
                 continue;
             }
-            HandOn(stream, call.items[i], piece.Limit(), sink_);
+            handed += HandOn(stream, call.items[i], piece.Limit(), sink_);
             if (GoesOn(stream, result, stream.lastTick > from, piece)) rest.push_back(&stream);
         }
         sink_.AnswerEnds();
+        const std::size_t asked = static_cast<std::size_t>(values) * group.size();
+        if (handed < std::max<std::size_t>(2 * group.size(), asked / 1000)) creeping_ += std::chrono::steady_clock::now() - begin;
         pending = std::move(rest);
     }
 }

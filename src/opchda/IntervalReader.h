@@ -26,9 +26,10 @@ struct ChunkSizes {
 
 class IntervalReader {
 public:
-    // Continuing items after OPC_S_MOREDATA stops after `continuationTime` of the read.
-    IntervalReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ChunkSizes sizes, std::chrono::milliseconds continuationTime)
-        : reader_(reader), sink_(sink), sizes_(sizes), deadline_(std::chrono::steady_clock::now() + continuationTime) {}
+    // Continuing items after OPC_S_MOREDATA stops once continuations that bring (almost)
+    // nothing new have taken `creepingTime` of the read: a server that creeps on for ever.
+    IntervalReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ChunkSizes sizes, std::chrono::milliseconds creepingTime)
+        : reader_(reader), sink_(sink), sizes_(sizes), creepingLimit_(creepingTime) {}
 
     // The first call of a read over [from, to] for the items, asking `valuesPerItem` values of
     // each: the items whose values go on after it, to be continued. Throws ComError when the
@@ -68,7 +69,8 @@ private:
     IOPCHDA_SyncRead& reader_;
     RawValueSink& sink_;
     ChunkSizes sizes_;
-    std::chrono::steady_clock::time_point deadline_;
+    std::chrono::steady_clock::duration creepingLimit_;
+    std::chrono::steady_clock::duration creeping_{}; // time of continuations that brought almost nothing
     int calls_ = 0;
     HRESULT splitReason_ = S_OK;
 };

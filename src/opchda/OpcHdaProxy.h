@@ -32,7 +32,8 @@ public:
     void SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                        const std::string& addressText);
     void SetUseNullTimeValues(bool use);
-    void SetReadShape(ReadShape shape);
+    // How reads are shaped: the ReadShape and ReadCallCost settings.
+    void SetReadShape(ReadShape shape, double callCost);
 
     // Runs `work(session)` on the proxy's COM thread, after any work given before it, and
     // gives its result or throws what it threw.

@@ -1,5 +1,6 @@
 #include "opchda/RowReader.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/ComError.h"
@@ -34,17 +35,17 @@ void RowReader::CallRow(const RowGrid& grid, std::size_t r, const std::vector<It
     } else if (unspecifiedStart_) { // the one value that ends at the row's time
         start.SetText(L"");
         end.SetTime(FileTimeOfTicks(grid.first));
-    } else { // the bounding value at or before the row's time
+    } else { // the bound at or before the row's time, and every value at that time
         start.SetTime(FileTimeOfTicks(grid.first));
-        end.SetTime(FileTimeOfTicks(grid.first + (grid.step > 0 ? grid.step : 1)));
+        end.SetTime(FileTimeOfTicks(grid.first + 1));
         bounds = TRUE;
     }
-    CallReadRaw(reader_, start.Get(), end.Get(), 1, bounds, HandlesOf(items), call);
+    CallReadRaw(reader_, start.Get(), end.Get(), bounds ? 0 : 1, bounds, HandlesOf(items), call);
     if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
 }
 
 bool RowReader::WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
-                              std::size_t r) {
+                              std::size_t r, bool unspecifiedStart) {
     const std::int64_t newest = grid.Time(r);
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (FAILED(call.ItemResultOf(i))) continue;
@@ -58,6 +59,7 @@ bool RowReader::WithinStretch(const RawCall& call, const std::vector<ItemStream*
         for (DWORD k = 0; k < answer.dwCount; ++k) {
             if (answer.pdwQualities[k] & opc::kNoBound) continue;
             const std::int64_t tick = TicksOf(answer.pftTimeStamps[k]);
+            if (r == 0 && !unspecifiedStart && tick > newest) continue; // the bound after row 0's time
             if (tick > newest || tick < oldest) return false;
             answered = true;
         }
@@ -75,7 +77,7 @@ std::optional<BackwardRefusal> RowReader::Read(const std::vector<ItemStream*>& i
         RawCall call;
         CallRow(grid, r, live, call);
         if (firstCall && EveryItemFailed(call, live.size())) return BackwardRefusal{r, call.ItemResultOf(0)};
-        if (!WithinStretch(call, live, grid, r)) return BackwardRefusal{r, S_OK};
+        if (!WithinStretch(call, live, grid, r, unspecifiedStart_)) return BackwardRefusal{r, S_OK};
         const std::int64_t known = r > 0 ? grid.Time(r - 1) : std::numeric_limits<std::int64_t>::min();
         for (std::size_t i = 0; i < live.size(); ++i) {
             ItemStream& stream = *live[i];
@@ -83,7 +85,7 @@ std::optional<BackwardRefusal> RowReader::Read(const std::vector<ItemStream*>& i
             stream.lastAnswer = result;
             if (FAILED(result)) {
                 if (r == 0) EndFailed(stream, result, sink_);
-                else EndCutShort(stream, result, known, sink_);
+                else EndCutShort(stream, result, stream.any ? std::max(known, stream.lastTick) : known, sink_);
                 continue;
             }
             HandOn(stream, call.items[i], grid.Time(r) + 1, sink_);

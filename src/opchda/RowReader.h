@@ -2,7 +2,8 @@
 // Reading a window one row at a time, newest value first: for row r one ReadRaw from the
 // row's time back to the previous row's time, one value per item, no bounds, which OPC HDA
 // 1.20 answers with the newest value in that stretch (the previous row's value holds when it
-// has none). Row 0 asks for the one value that ends at its time. One call serves all items;
+// has none). Row 0 asks for the one value that ends at its time (or, without unspecified
+// times, for the bound at or before it and every value at it). One call serves all items;
 // what it costs grows with the rows, not with the values stored between them.
 #include <cstdint>
 #include <optional>
@@ -49,7 +50,7 @@ private:
     // Whether every value of the answer lies in the stretch of row r, and is not older than
     // a value of the stretch that arrived before.
     static bool WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
-                              std::size_t r);
+                              std::size_t r, bool unspecifiedStart);
 
     IOPCHDA_SyncRead& reader_;
     RawValueSink& sink_;

@@ -192,7 +192,6 @@ ReadRequest ServerSession::PrepareRead(const ReadWindow& w) const {
 
 void ServerSession::AskValueLimit() {
     if (valueLimitAsked_) return;
-    valueLimitAsked_ = true;
     OPCHDA_SERVERSTATUS status{};
     platform::UniqueCoTaskMem<FILETIME> now, started;
     WORD major = 0, minor = 0, build = 0;
@@ -200,7 +199,9 @@ void ServerSession::AskValueLimit() {
     platform::UniqueCoTaskMemString statusText, vendor;
     const HRESULT result = server_->GetHistorianStatus(&status, now.Put(), started.Put(), &major, &minor, &build,
                                                        &maxValues, statusText.Put(), vendor.Put());
-    if (SUCCEEDED(result)) readPlan_.serverMaxValues = maxValues; // 0: the server sets no maximum
+    if (FAILED(result)) return; // asked again at the next read; meanwhile a refusal of too many values tells
+    readPlan_.serverMaxValues = maxValues; // 0: the server sets no maximum
+    valueLimitAsked_ = true;
 }
 
 void ServerSession::Read(const ReadWindow& window, ReadRequest& r, const std::vector<OPCHANDLE>& handles,

@@ -79,7 +79,10 @@ private:
         useNullTimeValues_ = use;
         readPlan_.unspecifiedStart = use;
     }
-    void SetReadShape(ReadShape shape) { readPlan_.shape = shape; }
+    void SetReadShape(ReadShape shape, double callCost) {
+        readPlan_.shape = shape;
+        readPlan_.callCost = callCost;
+    }
     // The server's maximum of values per item and call, asked once per connection.
     void AskValueLimit();
     // Releases the handles and the server's interfaces. Never throws: a failure is logged.

@@ -81,7 +81,8 @@ void WindowReader::ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t
     // not only as the end's bound, which would be just the first of several at that time.
     const std::int64_t to = last > from ? last + 1 : last;
     IntervalReader forward(reader_, sink_, Chunks(), plan_.continuationTime);
-    const bool backward = !plan_.backwardRefused && grid.step > 0;
+    // Rows a second or more apart; a step below a second is a point read, whatever its rows.
+    const bool backward = !plan_.backwardRefused && grid.step >= 10'000'000;
     if (plan_.shape == ReadShape::Rows && backward) {
         ReadRows(grid, 0, from, to, items, forward);
     } else if (plan_.shape == ReadShape::Automatic) {
@@ -89,7 +90,7 @@ void WindowReader::ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t
         const DWORD firstChunk = std::clamp<DWORD>(static_cast<DWORD>(std::min<std::size_t>(2 * grid.rows + 2, kValuesPerCall)),
                                                    std::min(kLeastFirstChunk, most), most);
         std::vector<ItemStream*> pending = forward.Begin(items, from, to, firstChunk);
-        if (!pending.empty() && backward && RowsAreCheaper(grid, to, pending)) {
+        if (!pending.empty() && backward && RowsAreCheaper(grid, from, to, pending)) {
             std::int64_t reached = to;
             for (const ItemStream* stream : pending) reached = std::min(reached, stream->lastTick);
             const std::size_t firstRow = grid.FirstRowFrom(reached);
@@ -120,16 +121,20 @@ void WindowReader::ReadRows(const RowGrid& grid, std::size_t firstRow, std::int6
 
 // Reading on forward costs the values left, estimated from the first chunk of each item;
 // reading the rows left costs a call each with one value per item.
-bool WindowReader::RowsAreCheaper(const RowGrid& grid, std::int64_t to, const std::vector<ItemStream*>& pending) const {
+bool WindowReader::RowsAreCheaper(const RowGrid& grid, std::int64_t from, std::int64_t to,
+                                  const std::vector<ItemStream*>& pending) const {
     double valuesLeft = 0;
     std::int64_t reached = to;
     for (const ItemStream* stream : pending) {
-        const double covered = static_cast<double>(std::max<std::int64_t>(stream->lastTick - stream->firstTick, 1));
-        valuesLeft += static_cast<double>(stream->outcome.values) * static_cast<double>(to - stream->lastTick) / covered;
+        // The time of the span the chunk covered (a bound long before the span is not counted).
+        const double start = static_cast<double>(std::max(stream->firstTick, from));
+        const double last = static_cast<double>(stream->lastTick);
+        const double covered = std::max(last - start, 1.0);
+        valuesLeft += static_cast<double>(stream->outcome.values) * std::max(static_cast<double>(to) - last, 0.0) / covered;
         reached = std::min(reached, stream->lastTick);
     }
     const double rowsLeft = static_cast<double>(grid.rows - grid.FirstRowFrom(reached));
-    return rowsLeft * (kCallCostInValues + static_cast<double>(pending.size())) < valuesLeft;
+    return rowsLeft * (plan_.callCost + static_cast<double>(pending.size())) < valuesLeft;
 }
 
 } // namespace kesti

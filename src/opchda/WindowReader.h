@@ -3,7 +3,7 @@
 // of rows, forward chunks of a bounded number of values (continued to the end), or one
 // backward read per row. Automatic reads ask a first chunk sized to the rows; when its values
 // show many raw values per row, the rows left are read one at a time, where that costs fewer
-// values than reading on (a call counted as kCallCostInValues values). Whatever the shape,
+// values than reading on (a call counted as ReadPlan::callCost values). Whatever the shape,
 // the sink sees the same values for each row: the newest at or before the row's time.
 #include <chrono>
 #include <vector>
@@ -22,17 +22,17 @@ struct ReadPlan {
     bool unspecifiedStart = true; // the connection's use of null time values
     DWORD serverMaxValues = 0;    // the server's maximum of values per item and call, 0: none
     bool backwardRefused = false; // the server refused or mishandled a backward read
-    // How long a read goes on continuing its items after OPC_S_MOREDATA; the items left then
-    // are cut short (a server that promises more for ever, a little at a time).
+    // How long a read goes on continuing items with calls that bring (almost) nothing new;
+    // the items left then are cut short (a server that promises more for ever, a little at a
+    // time).
     std::chrono::milliseconds continuationTime{30000};
+    // How many values one call is worth when an automatic read chooses between reading on and
+    // reading row by row (the ReadCallCost setting).
+    double callCost = 2000;
 };
 
 class WindowReader {
 public:
-    // A call costs about as much as this many values handed on (measured against the
-    // simulation server under Wine: see the README's read benchmark).
-    static constexpr double kCallCostInValues = 2000;
-
     WindowReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ReadPlan& plan) : reader_(reader), sink_(sink), plan_(plan) {}
 
     // Reads the request's items (one per handle, in order) and ends each in the sink. Throws
@@ -46,7 +46,7 @@ private:
     // refuses that.
     void ReadRows(const RowGrid& grid, std::size_t firstRow, std::int64_t from, std::int64_t to,
                   const std::vector<ItemStream*>& items, IntervalReader& forward);
-    bool RowsAreCheaper(const RowGrid& grid, std::int64_t to, const std::vector<ItemStream*>& pending) const;
+    bool RowsAreCheaper(const RowGrid& grid, std::int64_t from, std::int64_t to, const std::vector<ItemStream*>& pending) const;
     ChunkSizes Chunks() const;
 
     IOPCHDA_SyncRead& reader_;

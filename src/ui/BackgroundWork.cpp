@@ -19,9 +19,9 @@ void LogEscaped(const std::string& reason) noexcept {
     }
 }
 
-// The work's Finish; a work that throws finishes with nothing (its own failures are its to
-// tell, this only keeps the thread alive to the end).
-BackgroundWork::Finish RunGuarded(const BackgroundWork::Work& work) noexcept {
+// The work's Finish; a work that throws finishes with `ifItFails`, so that the dialog takes
+// back what it set up for the work (a "Searching..." item, a disabled button).
+BackgroundWork::Finish RunGuarded(const BackgroundWork::Work& work, const BackgroundWork::Finish& ifItFails) noexcept {
     try {
         const platform::ComApartment apartment(COINIT_MULTITHREADED);
         return work();
@@ -32,7 +32,11 @@ BackgroundWork::Finish RunGuarded(const BackgroundWork::Work& work) noexcept {
     } catch (...) {
         LogEscaped("unknown error");
     }
-    return {};
+    try {
+        return ifItFails;
+    } catch (...) {
+        return {}; // not even the fallback could be copied
+    }
 }
 
 } // namespace
@@ -56,11 +60,11 @@ void BackgroundWork::Detach() {
     running_ = 0;
 }
 
-void BackgroundWork::Start(Work work) {
+void BackgroundWork::Start(Work work, Finish ifItFails) {
     ++running_;
     const platform::UniqueHandle thread =
-        platform::StartPinnedThread([mailbox = mailbox_, work]() -> DWORD {
-            Finish finish = RunGuarded(work);
+        platform::StartPinnedThread([mailbox = mailbox_, work, ifItFails]() -> DWORD {
+            Finish finish = RunGuarded(work, ifItFails);
             std::lock_guard<std::mutex> guard(mailbox->lock);
             if (mailbox->dialog == nullptr) return 0; // the dialog is gone: nobody to tell
             mailbox->finished.push_back(std::move(finish));
@@ -69,7 +73,7 @@ void BackgroundWork::Start(Work work) {
         });
     if (thread) return;
     --running_;
-    if (Finish finish = RunGuarded(work)) finish();
+    if (Finish finish = RunGuarded(work, ifItFails)) finish();
 }
 
 void BackgroundWork::RunFinished() {

@@ -33,7 +33,7 @@ public:
     void Detach();
     // Starts the work on a thread of its own; when no thread can be started it runs here and
     // finishes at once, as if the dialog had waited for it.
-    void Start(Work work);
+    void Start(Work work, Finish ifItFails = {});
     // Runs the Finish of every work that has ended (on kFinishedMessage).
     void RunFinished();
     // How many works have started and not yet finished.

@@ -175,7 +175,7 @@ void DataSourceDialog::ListNetwork(HTREEITEM network) {
             TreeView_DeleteItem(Tree(), searching);
             for (const std::string& host : *hosts) AddMachine(host, TreeItemKind::NamedMachine, network);
         };
-    });
+    }, [this, searching] { TreeView_DeleteItem(Tree(), searching); });
 }
 
 void DataSourceDialog::ShowStoredChoice() {
@@ -212,6 +212,12 @@ void DataSourceDialog::FillMachine(HTREEITEM placeholder) {
     work_.Start([this, machine, placeholder, host, credentials = CredentialsOf(selection_)]() -> BackgroundWork::Finish {
         auto listing = std::make_shared<MachineListing>(ListMachine(host, credentials));
         return [this, machine, placeholder, listing] { OnListed(machine, placeholder, std::move(*listing)); };
+    }, [this, machine, placeholder] {
+        MachineListing failed;
+        failed.failed = true;
+        failed.unknownFailure = true;
+        failed.result = E_UNEXPECTED;
+        OnListed(machine, placeholder, std::move(failed));
     });
     RefreshPointer();
 }
@@ -388,6 +394,11 @@ void DataSourceDialog::OnTestConnectivity() {
             EnableForSelection(TreeView_GetSelection(Tree()));
             Tell(reachable ? "Test Successful!" : "Test failed.", MB_OK);
         };
+    }, [this] {
+        testing_ = false;
+        RefreshPointer();
+        EnableForSelection(TreeView_GetSelection(Tree()));
+        Tell("Test failed.", MB_OK);
     });
     RefreshPointer();
 }
@@ -422,6 +433,12 @@ void DataSourceDialog::OnOK() {
             outcome->error = e.Message();
         }
         return [this, selected, searching, index, outcome] { OnBrowsed(selected, searching, index, std::move(*outcome)); };
+    }, [this, selected, searching, index] {
+        BrowseOutcome failed;
+        failed.tree = std::make_unique<BrowseTree>();
+        failed.failed = true;
+        failed.error = "the browse ended unexpectedly";
+        OnBrowsed(selected, searching, index, std::move(failed));
     });
     RefreshPointer();
 }

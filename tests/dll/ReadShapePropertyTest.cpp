@@ -18,7 +18,10 @@ namespace {
 
 constexpr int32_t kT0 = 1704067200; // 2024-01-01 00:00:00 UTC
 constexpr const char* kItemNames[] = {"a", "b", "c"};
-constexpr const char* kShapes[] = {"automatic", "whole", "forward", "rows"};
+// Each connection's settings; the last is automatic with calls worth nothing, so that reads
+// switch from the first chunk to one row at a time whenever values are left.
+constexpr const char* kShapes[] = {"automatic", "whole", "forward", "rows", "automatic"};
+constexpr const char* kCallCosts[] = {"2000", "2000", "2000", "2000", "0"};
 
 struct Value {
     int32_t time; // seconds since 1970
@@ -193,13 +196,14 @@ TEST_F(ReadShapeTest, EveryShapeGivesTheSameRowsAndRecords) {
     SimulationServer sim(DataFile(cases, first));
 
     std::vector<ConnectionHandle> connections;
-    for (const char* shape : kShapes) {
+    for (std::size_t w = 0; w < std::size(kShapes); ++w) {
         // The log is large enough that no read's records roll it over.
         WriteConfiguration(kSimulationServerUrl, {{"OPC", ""}}, "",
                            std::string("<setting key=\"LogFileSize\" value=\"500000000\" />\n<setting key=\"ReadShape\" "
-                                       "value=\"") + shape + "\" />\n");
+                                       "value=\"") + kShapes[w] + "\" />\n<setting key=\"ReadCallCost\" value=\"" +
+                               kCallCosts[w] + "\" />\n");
         connections.push_back(Open());
-        ASSERT_NE(connections.back(), nullptr) << shape;
+        ASSERT_NE(connections.back(), nullptr) << kShapes[w];
     }
     std::vector<std::map<std::string, TagHandle>> tags;
     for (ConnectionHandle c : connections) tags.push_back(TagsByName(c));
@@ -214,9 +218,9 @@ TEST_F(ReadShapeTest, EveryShapeGivesTheSameRowsAndRecords) {
             std::vector<TagHandle> handles;
             for (std::size_t i = 0; i < c.items.size(); ++i) handles.push_back(tags[w].at(ItemName(seed, i)));
             outcomes.push_back(ReadWith(connections[w], handles, c.window));
-            EXPECT_EQ(outcomes.back().rows, expected) << kShapes[w] << " read, window from " << TimeText(c.window.start)
+            EXPECT_EQ(outcomes.back().rows, expected) << kShapes[w] << " read (calls worth " << kCallCosts[w] << "), window from " << TimeText(c.window.start)
                                                       << " step " << c.window.step << " s, " << c.window.rows << " rows";
-            EXPECT_EQ(outcomes.back().records, outcomes.front().records) << kShapes[w] << " read";
+            EXPECT_EQ(outcomes.back().records, outcomes.front().records) << kShapes[w] << " read (calls worth " << kCallCosts[w] << ")";
         }
     }
     for (ConnectionHandle c : connections) Dll().kesti2_connectionClose(c);

@@ -186,6 +186,7 @@ TEST_F(ConfigurationTest, SavingADefaultConfigurationWritesEveryKeyAndTheSample)
     }
     EXPECT_TRUE(ReadConfiguration().arrayNodes.empty()) << "the sample is inert";
     EXPECT_EQ(xml.find("ReadShape"), std::string::npos) << "a file without it reads as before";
+    EXPECT_EQ(xml.find("ReadCallCost"), std::string::npos);
     EXPECT_FALSE(FileExists(ConfigPath() + ".tmp"));
 }
 
@@ -197,6 +198,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     c.url = "opchda://host/Prog\tId  \"x\"/{0C0A5D4E-0000-0000-0000-000000000001}";
     c.useNullTimeValues = false;
     c.readShape = ReadShape::Rows;
+    c.readCallCost = 150;
     for (int i = 0; i < 12; ++i)
         c.nodes.push_back({"Area" + std::to_string(i) + ".\xC4\xD6", "  path\twith  blanks " + std::to_string(i)});
     ArrayNodeDefinition array;
@@ -213,6 +215,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     EXPECT_EQ(back.url, c.url);
     EXPECT_EQ(back.useNullTimeValues, c.useNullTimeValues);
     EXPECT_EQ(back.readShape, c.readShape);
+    EXPECT_EQ(back.readCallCost, c.readCallCost);
     EXPECT_EQ(back.nodes, c.nodes);
     ASSERT_EQ(back.arrayNodes.size(), 1u);
     EXPECT_EQ(back.arrayNodes[0].names, array.names);
