@@ -17,9 +17,11 @@ namespace {
 constexpr DWORD kValuesPerCall = 1u << 19;
 constexpr DWORD kLeastValuesPerItem = 1024;
 constexpr DWORD kMostValuesPerItem = 65536;
-// The first chunk of an automatic read: twice the rows (a grid as dense as the data is then
-// read whole), and at least this many values.
-constexpr DWORD kLeastFirstChunk = 64;
+// The first chunk of an automatic read: enough values per item to tell how dense the data
+// is against the rows, few enough to cost little beside reading each row: at most 64, twice
+// the rows (and 16 at least) when fewer.
+constexpr DWORD kMostFirstChunk = 64;
+constexpr DWORD kLeastFirstChunk = 16;
 
 void LogSplit(const IntervalReader& forward, std::int64_t from, std::int64_t to) {
     if (forward.SplitReason() == S_OK) return;
@@ -87,8 +89,8 @@ void WindowReader::ReadSpan(const RowGrid& grid, std::int64_t from, std::int64_t
         ReadRows(grid, 0, from, to, items, forward);
     } else if (plan_.shape == ReadShape::Automatic) {
         const DWORD most = Chunks().PerItem(items.size());
-        const DWORD firstChunk = std::clamp<DWORD>(static_cast<DWORD>(std::min<std::size_t>(2 * grid.rows + 2, kValuesPerCall)),
-                                                   std::min(kLeastFirstChunk, most), most);
+        const DWORD twiceTheRows = static_cast<DWORD>(std::min<std::size_t>(2 * grid.rows + 2, kMostFirstChunk));
+        const DWORD firstChunk = std::min(std::max(twiceTheRows, kLeastFirstChunk), most);
         std::vector<ItemStream*> pending = forward.Begin(items, from, to, firstChunk);
         if (!pending.empty() && backward && RowsAreCheaper(grid, from, to, pending)) {
             std::int64_t reached = to;
