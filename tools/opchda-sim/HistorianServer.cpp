@@ -344,6 +344,16 @@ HRESULT HistorianServer::GetHistorianStatus(OPCHDA_SERVERSTATUS* status, FILETIM
                                             WORD* major, WORD* minor, WORD* build, DWORD* maxReturnValues,
                                             LPWSTR* statusText, LPWSTR* vendorInfo) {
     journal_->Write("GetHistorianStatus");
+    HostileAnswers::StatusSpoil spoil = HostileAnswers::StatusSpoil::None;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (hostile_) spoil = hostile_->SpoilStatus();
+    }
+    if (spoil == HostileAnswers::StatusSpoil::Refuse) {
+        *currentTime = *startTime = nullptr;
+        *statusText = *vendorInfo = nullptr;
+        return E_FAIL;
+    }
     *status = OPCHDA_UP;
     *currentTime = tools::CoTaskArray<FILETIME>(1);
     **currentTime = ToFileTime(NowTicks());
@@ -352,7 +362,8 @@ HRESULT HistorianServer::GetHistorianStatus(OPCHDA_SERVERSTATUS* status, FILETIM
     *major = 1;
     *minor = 20;
     *build = 1;
-    *maxReturnValues = data_->options.maxValuesPerCall;
+    // A hostile server may keep a maximum it does not tell.
+    *maxReturnValues = spoil == HostileAnswers::StatusSpoil::HideMaximum ? 0 : data_->options.maxValuesPerCall;
     *statusText = tools::CoTaskText(L"Running");
     *vendorInfo = tools::CoTaskText(data_->options.vendorInfo);
     return S_OK;

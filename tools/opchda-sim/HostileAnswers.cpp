@@ -38,6 +38,11 @@ HRESULT HostileAnswers::RefusedCall() {
     return refusals[Pick(0, 4)];
 }
 
+HostileAnswers::StatusSpoil HostileAnswers::SpoilStatus() {
+    const int roll = Pick(0, 99);
+    return roll < 20 ? StatusSpoil::Refuse : (roll < 50 ? StatusSpoil::HideMaximum : StatusSpoil::None);
+}
+
 void HostileAnswers::Delay() {
     if (Chance(3)) Sleep(static_cast<DWORD>(Pick(10, 400)));
 }

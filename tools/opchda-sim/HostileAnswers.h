@@ -25,6 +25,10 @@ public:
     void SpoilHandles(OPCHANDLE* handles, DWORD count);
     // Spoils the codes of a write; gives the call's result.
     HRESULT SpoilWrite(HRESULT*& errors, DWORD count, HRESULT result);
+    // GetHistorianStatus refused, or answering that there is no maximum of values per call
+    // while the server keeps one.
+    enum class StatusSpoil { None, Refuse, HideMaximum };
+    StatusSpoil SpoilStatus();
     // Whether a call fails as a whole, and how long it waits first.
     HRESULT RefusedCall();
     void Delay();
