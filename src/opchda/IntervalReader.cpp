@@ -31,6 +31,13 @@ void IntervalReader::Call(std::int64_t from, std::int64_t to, DWORD values, cons
     start.SetTime(FileTimeOfTicks(from));
     end.SetTime(FileTimeOfTicks(to));
     CallReadRaw(reader_, start.Get(), end.Get(), values, TRUE, HandlesOf(items), call);
+    if (call.result == opc::kMaxExceeded && values > 0) {
+        // More values asked than the server allows per call (its maximum unknown or not kept
+        // to): from now on the read asks for what it gives at once.
+        sizes_ = ChunkSizes{};
+        Call(from, to, 0, items, call);
+        return;
+    }
     if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
 }
 
@@ -65,12 +72,6 @@ std::vector<ItemStream*> IntervalReader::BeginPiece(const Piece& piece, const st
     {
         RawCall call;
         Call(piece.from, piece.to, valuesPerItem, items, call);
-        if (call.result == opc::kMaxExceeded && valuesPerItem > 0) {
-            // More values asked than the server allows per call (its maximum unknown or not
-            // kept to): from now on it is asked for what it gives at once.
-            sizes_ = ChunkSizes{};
-            return BeginPiece(piece, items, 0, firstOfRead);
-        }
         if (ShouldSplit(call.result, piece)) {
             ReadHalves(piece, items, call.result);
             return {};
@@ -114,10 +115,6 @@ void IntervalReader::ContinuePiece(const Piece& piece, std::vector<ItemStream*> 
         const auto begin = std::chrono::steady_clock::now();
         RawCall call;
         Call(from, piece.to, values, group, call);
-        if (call.result == opc::kMaxExceeded && values > 0) {
-            sizes_ = ChunkSizes{}; // the server allows fewer per call than asked: it gives what it allows
-            continue;
-        }
         std::size_t handed = 0;
         for (std::size_t i = 0; i < group.size(); ++i) {
             ItemStream& stream = *group[i];

@@ -60,7 +60,8 @@ private:
     void ReadPiece(const Piece& piece, const std::vector<ItemStream*>& items);
     void ReadHalves(const Piece& piece, const std::vector<ItemStream*>& items, HRESULT reason);
     bool ShouldSplit(HRESULT result, const Piece& piece) const;
-    // One call of the items from `from`. Throws ComError for a lost server only.
+    // One call of the items from `from`; a refusal of too many values is asked again for what
+    // the server gives at once. Throws ComError for a lost server only.
     void Call(std::int64_t from, std::int64_t to, DWORD values, const std::vector<ItemStream*>& items, RawCall& call);
     // After an item's answer with code `result`: whether it goes on being read in this piece.
     bool GoesOn(ItemStream& stream, HRESULT result, bool progressed, const Piece& piece);

@@ -386,20 +386,16 @@ void DataSourceDialog::OnTestConnectivity() {
     }
     testing_ = true;
     EnableWindow(Item(IDC_TEST_CONNECTIVITY), FALSE);
-    work_.Start([this, host = server->address.Host()]() -> BackgroundWork::Finish {
-        const bool reachable = OpcHdaProxy::IsHostReachable(host);
-        return [this, reachable] {
-            testing_ = false;
-            RefreshPointer();
-            EnableForSelection(TreeView_GetSelection(Tree()));
-            Tell(reachable ? "Test Successful!" : "Test failed.", MB_OK);
-        };
-    }, [this] {
+    const auto tested = [this](bool reachable) {
         testing_ = false;
         RefreshPointer();
         EnableForSelection(TreeView_GetSelection(Tree()));
-        Tell("Test failed.", MB_OK);
-    });
+        Tell(reachable ? "Test Successful!" : "Test failed.", MB_OK);
+    };
+    work_.Start([tested, host = server->address.Host()]() -> BackgroundWork::Finish {
+        const bool reachable = OpcHdaProxy::IsHostReachable(host);
+        return [tested, reachable] { tested(reachable); };
+    }, [tested] { tested(false); });
     RefreshPointer();
 }
 
