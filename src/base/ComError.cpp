@@ -37,16 +37,15 @@ void LogIfFailed(HRESULT result, const char* call) noexcept {
 
 void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
                        const ItemLabel& label) {
-    bool anyFailed = false;
+    std::size_t failed = 0;
     std::string text = (boost::format("%1% partially failed:") % call).str();
     for (std::size_t i = 0; errors != nullptr && i < count; ++i)
-        if (FAILED(errors[i])) {
-            anyFailed = true;
-            text += (boost::format("\nItem %1% failed: %2%") % label(i) % HResultText(errors[i])).str();
-        }
+        if (FAILED(errors[i]) && ++failed <= kRecordedItems)
+            text += (boost::format("\nItem %1% failed: %2%") % RecordedName(label(i)) % HResultText(errors[i])).str();
+    if (failed > kRecordedItems) text += (boost::format("\n... (%1% items failed in all)") % failed).str();
     // S_FALSE also comes with success codes only (OPC_S_INSERTED for every item, say): with an
     // error array, only a failed item is worth a record.
-    if (anyFailed || (result == S_FALSE && errors == nullptr)) LogMessage(LogWarning, text);
+    if (failed > 0 || (result == S_FALSE && errors == nullptr)) LogMessage(LogWarning, text);
 }
 
 std::string IndexLabel(std::size_t i) { return std::to_string(i); }

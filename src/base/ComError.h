@@ -48,8 +48,8 @@ using ItemLabel = std::function<std::string(std::size_t)>;
 
 // One Warning record for a call that reports per-item errors: its first line
 // "<call> partially failed:", then "\nItem <label> failed: <HResultText>" for each failed
-// item. Written when an item failed, or when the call answered S_FALSE without saying which
-// (errors null).
+// item (the first kRecordedItems of them, then "... (N items failed in all)"). Written when an
+// item failed, or when the call answered S_FALSE without saying which (errors null).
 void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
                        const ItemLabel& label);
 // The position itself as the label.

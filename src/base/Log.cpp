@@ -112,6 +112,13 @@ void LogMessage(int level, const char* text) {
     }
 }
 
+std::string RecordedName(const std::string& name) {
+    if (name.size() <= kRecordedNameBytes) return name;
+    std::size_t kept = kRecordedNameBytes;
+    while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept; // a continuation byte
+    return name.substr(0, kept) + "...";
+}
+
 void LogMessage(int level, const std::string& text) { LogMessage(level, text.c_str()); }
 
 int GetLogLevel() { return State().level.load(); }

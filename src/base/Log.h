@@ -18,6 +18,12 @@ constexpr int kDefaultLogLevel = LogInformation;
 constexpr std::uint64_t kDefaultLogFileSize = 1048576;
 
 void LogMessage(int level, const std::string& text);
+// A list in one record names at most kRecordedItems entries, each cut after kRecordedNameBytes
+// bytes: no record grows with what a server sends.
+constexpr std::size_t kRecordedItems = 100;
+constexpr std::size_t kRecordedNameBytes = 512;
+// The name as a record shows it: cut (never inside a UTF-8 character) and "..." when longer.
+std::string RecordedName(const std::string& name);
 void LogMessage(int level, const char* text);
 
 int GetLogLevel();

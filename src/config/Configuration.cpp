@@ -38,6 +38,13 @@ void ApplyConnectionSettings(const SettingsMap& settings, Configuration& configu
         configuration.useNullTimeValues = ReadInt32(*flag) != 0;
     if (const std::string* cost = Find(settings, "ReadCallCost"))
         configuration.readCallCost = std::max(ReadInt32(*cost), 0);
+    if (const std::string* limit = Find(settings, "ServerTimeLimit")) {
+        const std::int32_t seconds = ReadInt32(*limit);
+        if (seconds > 0) configuration.serverTimeLimit = seconds;
+        else
+            LogMessage(LogWarning, (boost::format("Initialization: the ServerTimeLimit setting \"%1%\" is not a number of "
+                                                  "seconds above 0; %2% seconds are used.") % *limit % kDefaultServerTimeLimit).str());
+    }
     if (const std::string* shape = Find(settings, "ReadShape")) {
         if (const auto known = ParseReadShape(*shape)) configuration.readShape = *known;
         else
@@ -72,6 +79,8 @@ pugi::xml_document BuildDocument(const Configuration& configuration) {
         AddSetting(settings, "ReadShape", ReadShapeText(configuration.readShape));
     if (configuration.readCallCost != kDefaultReadCallCost)
         AddSetting(settings, "ReadCallCost", std::to_string(configuration.readCallCost));
+    if (configuration.serverTimeLimit != kDefaultServerTimeLimit)
+        AddSetting(settings, "ServerTimeLimit", std::to_string(configuration.serverTimeLimit));
     pugi::xml_node nodes = settings.append_child("nodes");
     for (std::size_t i = 0; i < configuration.nodes.size(); ++i) {
         AddSetting(nodes, (boost::format("Node_%1%_0") % i).str(), configuration.nodes[i].itemId);

@@ -26,6 +26,7 @@ struct ConfiguredNode {
 };
 
 constexpr std::int32_t kDefaultReadCallCost = 2000;
+constexpr std::int32_t kDefaultServerTimeLimit = 600; // seconds
 
 struct Configuration {
     std::string filePath;
@@ -36,6 +37,8 @@ struct Configuration {
     bool useNullTimeValues = true;
     ReadShape readShape = ReadShape::Automatic;
     std::int32_t readCallCost = kDefaultReadCallCost; // values one call is worth to an automatic read
+    // Seconds that one read, or the browse of one node, may go on asking the server.
+    std::int32_t serverTimeLimit = kDefaultServerTimeLimit;
     std::vector<ConfiguredNode> nodes;
     std::vector<ArrayNodeDefinition> arrayNodes;
 };

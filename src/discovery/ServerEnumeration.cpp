@@ -10,6 +10,7 @@
 #include <rpc.h>
 
 #include "base/ComError.h"
+#include "base/Log.h"
 #include "base/ResultText.h"
 #include "base/TextConversion.h"
 #include "discovery/OPCSpecification.h"
@@ -52,6 +53,9 @@ std::string ClassKeyText(const std::string& braced, const char* key) {
                : std::string();
 }
 
+// The most classes taken from one server list: a list that never ends is cut there.
+constexpr std::size_t kMaxServerClasses = 10'000;
+
 // All class ids that an enumerator gives, read in batches of a hundred; a failing batch ends
 // the list with what came before it.
 template <class Enumerator>
@@ -59,6 +63,11 @@ std::vector<GUID> ReadClassIds(Enumerator& classes) {
     std::vector<GUID> ids;
     HRESULT next = S_OK;
     do {
+        if (ids.size() >= kMaxServerClasses) {
+            LogMessage(LogError, (boost::format("The server list offers more than %1% classes; the first %1% are "
+                                                "listed.") % kMaxServerClasses).str());
+            break;
+        }
         GUID batch[100];
         ULONG fetched = 0;
         next = classes.Next(100, batch, &fetched);

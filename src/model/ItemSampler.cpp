@@ -10,6 +10,7 @@
 #include "model/Tag.h"
 #include "opchda/OpcHdaConstants.h"
 #include "opchda/OpcHdaText.h"
+#include "opchda/RawReader.h"
 #include "opchda/VariantValue.h"
 
 namespace kesti {
@@ -173,9 +174,11 @@ void ItemSampler::WriteRecords(const ItemOutcome& outcome) const {
         for (std::size_t r = 0; r < table_.RowCount(); ++r) missing += times_(r) > outcome.knownUntil ? 1 : 0;
         const bool none = outcome.knownUntil == std::numeric_limits<std::int64_t>::min();
         const std::string arrived = none ? std::string("no values arrived") : "values arrived up to " + TimeText(outcome.knownUntil);
-        LogMessage(LogWarning, (boost::format("The server cut short the read of tag %1% (result: %2%): %3%. Rows left "
-                                              "missing: %4%.") % TagNames(item_) % HResultText(outcome.result) % arrived %
-                                missing).str());
+        const std::string stopped =
+            outcome.result == kTimeLimitPassed
+                ? "The read of tag " + TagNames(item_) + " stopped at its time limit (the ServerTimeLimit setting)"
+                : "The server cut short the read of tag " + TagNames(item_) + " (result: " + HResultText(outcome.result) + ")";
+        LogMessage(LogWarning, (boost::format("%1%: %2%. Rows left missing: %3%.") % stopped % arrived % missing).str());
     }
     if (outcome.disordered)
         LogMessage(LogWarning, (boost::format("The server sent the values of tag %1% out of time order: they were "

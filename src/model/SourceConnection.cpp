@@ -19,7 +19,7 @@ std::unique_ptr<SourceConnection> SourceConnection::Open() {
         throw ComError(e.Result(), e.Call(), "Could not load server.");
     }
     connection->proxy_->SetUseNullTimeValues(c.useNullTimeValues);
-    connection->proxy_->SetReadShape(c.readShape, c.readCallCost);
+    connection->proxy_->SetReadShape(c.readShape, c.readCallCost, std::chrono::seconds(c.serverTimeLimit));
     connection->AddNode(BuildTopNode(*connection));
     return connection;
 }

@@ -1,6 +1,7 @@
 #include "opchda/Browsing.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include <boost/format.hpp>
 
@@ -8,6 +9,7 @@
 #include "base/Log.h"
 #include "base/ResultText.h"
 #include "base/TextConversion.h"
+#include "config/Configuration.h"
 #include "discovery/ServerActivation.h"
 #include "platform/ComMemory.h"
 #include "platform/ComPtr.h"
@@ -29,7 +31,10 @@ BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
     BrowseRecord record;
     record.browseName = Utf8FromWide(name);
     platform::UniqueCoTaskMemString itemId;
-    const HRESULT result = browser.GetItemID(name, itemId.Put());
+    HRESULT result = browser.GetItemID(name, itemId.Put());
+    // A success without a usable text gives no item id either.
+    if (SUCCEEDED(result) && (itemId.Get() == nullptr || *itemId.Get() == L'\0')) result = E_POINTER;
+    if (SUCCEEDED(result) && std::wcslen(itemId.Get()) > kMaxNameLength) result = static_cast<HRESULT>(0x8000000B); // E_BOUNDS
     if (FAILED(result)) LogFailure("IOPCHDA_Browser::GetItemID failed: %1%", result); // the name stays, without id
     else record.itemId = Utf8FromWide(itemId.Get());
     return record;
@@ -40,6 +45,7 @@ BrowseRecord RecordOf(IOPCHDA_Browser& browser, const wchar_t* name) {
 struct NameCount {
     std::size_t taken = 0;
     std::size_t limit = kMaxBrowseNames;
+    std::size_t unusable = 0; // empty or too long, left out
 };
 
 // Reads one batch, never past the list's limit; false when the walk ends after it (a
@@ -61,6 +67,31 @@ bool NextBatch(IEnumString& names, NameBatch& batch, NameCount& count) {
     return result == S_OK && batch.Count() > 0;
 }
 
+bool Usable(const wchar_t* name) {
+    return name != nullptr && *name != L'\0' && std::wcslen(name) <= kMaxNameLength;
+}
+
+// The records of a batch's usable names, each with its item id, while the budget lasts.
+std::vector<BrowseRecord> RecordsOf(IOPCHDA_Browser& browser, const NameBatch& batch, NameCount& count,
+                                    BrowseBudget& budget) {
+    std::vector<BrowseRecord> records;
+    for (ULONG i = 0; i < batch.Count() && budget.GoesOn(); ++i) {
+        if (!Usable(batch[i])) {
+            ++count.unusable;
+            continue;
+        }
+        records.push_back(RecordOf(browser, batch[i]));
+        budget.Took(1);
+    }
+    return records;
+}
+
+void LogUnusable(const NameCount& count) {
+    if (count.unusable > 0)
+        LogMessage(LogError, (boost::format("IEnumString::Next gave %1% names that are empty or longer than %2% "
+                                            "characters; they are left out.") % count.unusable % kMaxNameLength).str());
+}
+
 HRESULT SetPosition(IOPCHDA_Browser& browser, const std::string& position) {
     const std::wstring wide = WideFromUtf8(position);
     return browser.ChangeBrowsePosition(OPCHDA_BROWSE_DIRECT, wide.c_str());
@@ -70,57 +101,67 @@ void Apply(const DcomIdentity* identity, IUnknown* proxy) {
     if (identity != nullptr) LogIfFailed(identity->ApplyTo(proxy), "CoSetProxyBlanket");
 }
 
-void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent, const std::string& position,
-          std::int64_t& idCounter, const DcomIdentity* identity, std::vector<std::string>& ancestors);
+struct WalkState {
+    IOPCHDA_Browser& browser;
+    BrowseTree& tree;
+    std::int64_t& idCounter;
+    const DcomIdentity* identity;
+    BrowseBudget& budget;
+    std::vector<std::string> ancestors;
+};
 
 // The enumerator of the branches at a position; null when the branch has none or cannot be
 // entered (then the flat listing must work, or the whole walk fails).
-ComPtr<IEnumString> BranchesAt(IOPCHDA_Browser& browser, const std::string& position, const DcomIdentity* identity) {
+ComPtr<IEnumString> BranchesAt(WalkState& walk, const std::string& position) {
+    HRESULT result = SetPosition(walk.browser, position);
     ComPtr<IEnumString> names;
-    HRESULT result = SetPosition(browser, position);
-    if (SUCCEEDED(result)) result = browser.GetEnum(OPCHDA_BRANCH, names.GetAddressOf());
+    if (SUCCEEDED(result)) names = ListNames(walk.browser, OPCHDA_BRANCH, walk.identity, result);
     if (FAILED(result)) {
-        ComPtr<IEnumString> flat;
-        const HRESULT flatResult = browser.GetEnum(OPCHDA_FLAT, flat.GetAddressOf());
+        HRESULT flatResult = S_OK;
+        ListNames(walk.browser, OPCHDA_FLAT, walk.identity, flatResult);
         if (FAILED(flatResult))
             throw Exception((boost::format("OPC GetBranch GetEnum failed: %1%") % HResultText(flatResult)).str());
+        if (result == E_POINTER) LogFailure("IOPCHDA_Browser::GetEnum failed: %1%", result);
         return nullptr;
     }
-    if (result != S_OK) return nullptr; // S_FALSE: no sub-branches
-    Apply(identity, names.Get());
-    return names;
+    return result == S_OK ? names : nullptr; // S_FALSE: no sub-branches
 }
 
-void Walk(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent, const std::string& position,
-          std::int64_t& idCounter, const DcomIdentity* identity, std::vector<std::string>& ancestors) {
-    ComPtr<IEnumString> names = BranchesAt(browser, position, identity);
+// Whether the branch may be entered: not one of its ancestors, not too deep.
+bool MayEnter(const WalkState& walk, const BrowseRecord& record) {
+    if (std::find(walk.ancestors.begin(), walk.ancestors.end(), record.browseName) != walk.ancestors.end()) {
+        LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% leads back to one of its ancestors; it is "
+                                            "not entered.") % record.browseName).str());
+        return false;
+    }
+    if (static_cast<int>(walk.ancestors.size()) >= kMaxBrowseDepth) {
+        LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% lies deeper than %2% levels; it is not "
+                                            "entered.") % record.browseName % kMaxBrowseDepth).str());
+        return false;
+    }
+    return true;
+}
+
+void Walk(WalkState& walk, BrowseTree::TreeNode& parent, const std::string& position) {
+    ComPtr<IEnumString> names = BranchesAt(walk, position);
     if (!names) return;
     bool more = true;
     NameCount count;
-    for (bool firstBatch = true; more; firstBatch = false) {
+    for (bool firstBatch = true; more && walk.budget.GoesOn(); firstBatch = false) {
         NameBatch batch;
         more = NextBatch(*names.Get(), batch, count);
         // The walk below moved the position: item ids are asked for at this level's.
-        if (!firstBatch && batch.Count() > 0) LogIfFailed(SetPosition(browser, position), "IOPCHDA_Browser::ChangeBrowsePosition");
-        std::vector<BrowseRecord> records;
-        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
-        for (BrowseRecord& record : records) {
-            BrowseTree::TreeNode& node = tree.Add(++idCounter, record, parent);
-            if (std::find(ancestors.begin(), ancestors.end(), record.browseName) != ancestors.end()) {
-                LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% leads back to one of its "
-                                                    "ancestors; it is not entered.") % record.browseName).str());
-                continue;
-            }
-            if (static_cast<int>(ancestors.size()) >= kMaxBrowseDepth) {
-                LogMessage(LogError, (boost::format("BrowseBranches: the branch %1% lies deeper than %2% levels; it "
-                                                    "is not entered.") % record.browseName % kMaxBrowseDepth).str());
-                continue;
-            }
-            ancestors.push_back(record.browseName);
-            Walk(browser, tree, node, record.browseName, idCounter, identity, ancestors);
-            ancestors.pop_back();
+        if (!firstBatch && batch.Count() > 0)
+            LogIfFailed(SetPosition(walk.browser, position), "IOPCHDA_Browser::ChangeBrowsePosition");
+        for (BrowseRecord& record : RecordsOf(walk.browser, batch, count, walk.budget)) {
+            BrowseTree::TreeNode& node = walk.tree.Add(++walk.idCounter, record, parent);
+            if (!walk.budget.GoesOn() || !MayEnter(walk, record)) continue;
+            walk.ancestors.push_back(record.browseName);
+            Walk(walk, node, record.browseName);
+            walk.ancestors.pop_back();
         }
     }
+    LogUnusable(count);
 }
 
 } // namespace
@@ -149,22 +190,49 @@ BrowseTree::TreeNode& BrowseTree::Add(std::int64_t id, BrowseRecord record, Tree
     return added;
 }
 
-std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, std::size_t limit) {
+bool BrowseBudget::GoesOn() {
+    if (stopped_) return false;
+    if (taken_ >= names_)
+        LogMessage(LogError, (boost::format("Browsing stopped after %1% names in all: the server offers more than the "
+                                            "plug-in takes.") % names_).str());
+    else if (std::chrono::steady_clock::now() >= deadline_)
+        LogMessage(LogError, (boost::format("Browsing stopped after %1% seconds (the ServerTimeLimit setting): the server "
+                                            "answers too slowly; the names listed so far are kept.") % seconds_).str());
+    else
+        return true;
+    stopped_ = true;
+    return false;
+}
+
+std::vector<BrowseRecord> ReadBrowseRecords(IOPCHDA_Browser& browser, IEnumString& names, BrowseBudget& budget,
+                                            std::size_t limit) {
     std::vector<BrowseRecord> records;
     NameCount count{0, limit};
-    for (bool more = true; more;) {
+    for (bool more = true; more && budget.GoesOn();) {
         NameBatch batch;
         more = NextBatch(names, batch, count);
-        for (ULONG i = 0; i < batch.Count(); ++i) records.push_back(RecordOf(browser, batch[i]));
+        for (BrowseRecord& record : RecordsOf(browser, batch, count, budget)) records.push_back(std::move(record));
     }
+    LogUnusable(count);
     return records;
 }
 
+platform::ComPtr<IEnumString> ListNames(IOPCHDA_Browser& browser, OPCHDA_BROWSETYPE type, const DcomIdentity* identity,
+                                       HRESULT& result) {
+    ComPtr<IEnumString> names;
+    result = browser.GetEnum(type, names.GetAddressOf());
+    if (result == S_OK && !names) result = E_POINTER;
+    if (FAILED(result) || !names) return nullptr;
+    Apply(identity, names.Get());
+    return names;
+}
+
 void BrowseBranches(IOPCHDA_Browser& browser, BrowseTree& tree, BrowseTree::TreeNode& parent,
-                    const std::string& position, std::int64_t& idCounter, const DcomIdentity* identity) {
-    std::vector<std::string> ancestors;
-    if (!position.empty()) ancestors.push_back(position);
-    Walk(browser, tree, parent, position, idCounter, identity, ancestors);
+                    const std::string& position, std::int64_t& idCounter, const DcomIdentity* identity,
+                    BrowseBudget& budget) {
+    WalkState walk{browser, tree, idCounter, identity, budget, {}};
+    if (!position.empty()) walk.ancestors.push_back(position);
+    Walk(walk, parent, position);
 }
 
 platform::ComPtr<IOPCHDA_Browser> CreateBrowser(IOPCHDA_Server& server, const DcomIdentity* identity,
@@ -191,7 +259,8 @@ void BuildBrowseTree(const OPCServerInfo& server, BrowseTree& tree, bool& noBran
 
     BrowseTree::TreeNode& root = tree.AddRoot(BrowseRecord{false, "root", "root"});
     std::int64_t idCounter = -1;
-    BrowseBranches(*browser.Get(), tree, root, "", idCounter, &identity);
+    BrowseBudget budget(kMaxBrowseTreeNames, std::chrono::seconds(kDefaultServerTimeLimit));
+    BrowseBranches(*browser.Get(), tree, root, "", idCounter, &identity, budget);
     if (root.children.empty()) noBranches = true;
 }
 

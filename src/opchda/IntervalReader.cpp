@@ -4,7 +4,6 @@
 
 #include "base/ComError.h"
 #include "opchda/OpcHdaConstants.h"
-#include "opchda/OpcHdaProxy.h"
 
 namespace kesti {
 namespace {
@@ -30,15 +29,13 @@ void IntervalReader::Call(std::int64_t from, std::int64_t to, DWORD values, cons
     platform::RequestTime start, end;
     start.SetTime(FileTimeOfTicks(from));
     end.SetTime(FileTimeOfTicks(to));
-    CallReadRaw(reader_, start.Get(), end.Get(), values, TRUE, HandlesOf(items), call);
+    reader_.ReadRaw(start.Get(), end.Get(), values, TRUE, HandlesOf(items), call);
     if (call.result == opc::kMaxExceeded && values > 0) {
         // More values asked than the server allows per call (its maximum unknown or not kept
         // to): from now on the read asks for what it gives at once.
         sizes_ = ChunkSizes{};
         Call(from, to, 0, items, call);
-        return;
     }
-    if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
 }
 
 bool IntervalReader::ShouldSplit(HRESULT result, const Piece& piece) const {

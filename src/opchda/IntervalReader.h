@@ -11,6 +11,7 @@
 
 #include "opchda.h"
 #include "opchda/ItemStream.h"
+#include "opchda/RawReader.h"
 
 namespace kesti {
 
@@ -28,7 +29,7 @@ class IntervalReader {
 public:
     // Continuing items after OPC_S_MOREDATA stops once continuations that bring (almost)
     // nothing new have taken `creepingTime` of the read: a server that creeps on for ever.
-    IntervalReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ChunkSizes sizes, std::chrono::milliseconds creepingTime)
+    IntervalReader(RawReader& reader, RawValueSink& sink, ChunkSizes sizes, std::chrono::milliseconds creepingTime)
         : reader_(reader), sink_(sink), sizes_(sizes), creepingLimit_(creepingTime) {}
 
     // The first call of a read over [from, to] for the items, asking `valuesPerItem` values of
@@ -67,7 +68,7 @@ private:
     bool GoesOn(ItemStream& stream, HRESULT result, bool progressed, const Piece& piece);
     void PieceDone(ItemStream& stream, const Piece& piece);
 
-    IOPCHDA_SyncRead& reader_;
+    RawReader& reader_;
     RawValueSink& sink_;
     ChunkSizes sizes_;
     std::chrono::steady_clock::duration creepingLimit_;

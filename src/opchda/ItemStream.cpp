@@ -5,6 +5,7 @@
 
 #include "base/ComError.h"
 #include "opchda/OpcHdaConstants.h"
+#include "opchda/RawReader.h"
 
 namespace kesti {
 namespace {
@@ -39,12 +40,6 @@ std::vector<OPCHANDLE> HandlesOf(const std::vector<ItemStream*>& items) {
     handles.reserve(items.size());
     for (const ItemStream* item : items) handles.push_back(item->handle);
     return handles;
-}
-
-HRESULT ItemResult(HRESULT call, const OPCHDA_ITEM& item, const HRESULT* errors, std::size_t i) {
-    if (FAILED(call)) return call;
-    if (!HoldsItsValues(item)) return E_POINTER;
-    return errors != nullptr ? errors[i] : S_OK;
 }
 
 std::size_t HandOn(ItemStream& stream, const OPCHDA_ITEM& answer, std::int64_t limit, RawValueSink& sink) {
@@ -91,21 +86,9 @@ void EndCutShortAtLast(ItemStream& stream, HRESULT why, RawValueSink& sink) {
     EndCutShort(stream, why, stream.any ? stream.lastTick : std::numeric_limits<std::int64_t>::min(), sink);
 }
 
-} // namespace kesti
-
-namespace kesti {
-
-void CallReadRaw(IOPCHDA_SyncRead& reader, OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds,
-                 const std::vector<OPCHANDLE>& handles, RawCall& call) {
-    const DWORD count = static_cast<DWORD>(handles.size());
-    const HRESULT result = reader.ReadRaw(start, end, numValues, bounds, count, const_cast<OPCHANDLE*>(handles.data()),
-                                          call.items.Put(count), call.errors.Put(count));
-    call.result = NullAsFailure(result, call.items.Get());
-}
-
 void EndFailed(ItemStream& stream, HRESULT why, RawValueSink& sink) {
     if (stream.ended) return;
-    if (stream.any || why == E_POINTER) {
+    if (stream.any || why == E_POINTER || why == kTimeLimitPassed) {
         EndCutShortAtLast(stream, why, sink);
         return;
     }

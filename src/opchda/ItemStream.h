@@ -27,10 +27,6 @@ struct ItemStream {
 std::vector<ItemStream*> LiveItems(const std::vector<ItemStream*>& items);
 std::vector<OPCHANDLE> HandlesOf(const std::vector<ItemStream*>& items);
 
-// The code of item i of an answer: the call's failure, E_POINTER for an item whose arrays do
-// not hold its count, else the server's code for the item.
-HRESULT ItemResult(HRESULT call, const OPCHDA_ITEM& item, const HRESULT* errors, std::size_t i);
-
 // Hands the answer's values of the item at times before `limit` on to the sink; returns how
 // many. Values at times before the item's newest one were sent already and are passed over.
 std::size_t HandOn(ItemStream& stream, const OPCHDA_ITEM& answer, std::int64_t limit, RawValueSink& sink);
@@ -40,28 +36,9 @@ void EndComplete(ItemStream& stream, RawValueSink& sink);
 void EndCutShort(ItemStream& stream, HRESULT why, std::int64_t knownUntil, RawValueSink& sink);
 // Cut short after the newest value handed on (nothing known when none was).
 void EndCutShortAtLast(ItemStream& stream, HRESULT why, RawValueSink& sink);
-
-} // namespace kesti
-
-namespace kesti {
-
-// One ReadRaw of items; its answer lives as long as the call object.
-struct RawCall {
-    HRESULT result = S_OK;
-    RawAnswer items;
-    platform::UniqueCoTaskMemArray<HRESULT> errors;
-
-    HRESULT ItemResultOf(std::size_t i) const {
-        return FAILED(result) ? result : ItemResult(result, items[i], errors.Get(), i);
-    }
-};
-
-// Calls ReadRaw; a success without an answer array is E_POINTER. Never throws.
-void CallReadRaw(IOPCHDA_SyncRead& reader, OPCHDA_TIME* start, OPCHDA_TIME* end, DWORD numValues, BOOL bounds,
-                 const std::vector<OPCHANDLE>& handles, RawCall& call);
-
-// Ends a failed item: cut short after its values when it had some or its answer could not be
-// read, else without values and with the server's reason (its rows stay missing).
+// Ends a failed item: cut short after its values when it had some, its answer could not be
+// read or the read's time ran out, else without values and with the server's reason (its
+// rows stay missing).
 void EndFailed(ItemStream& stream, HRESULT why, RawValueSink& sink);
 
 } // namespace kesti

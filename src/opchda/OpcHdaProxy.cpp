@@ -29,8 +29,8 @@ void OpcHdaProxy::SetUseNullTimeValues(bool use) {
     Run([use](ServerSession& session) { session.SetUseNullTimeValues(use); });
 }
 
-void OpcHdaProxy::SetReadShape(ReadShape shape, double callCost) {
-    Run([shape, callCost](ServerSession& session) { session.SetReadShape(shape, callCost); });
+void OpcHdaProxy::SetReadShape(ReadShape shape, double callCost, std::chrono::seconds timeLimit) {
+    Run([=](ServerSession& session) { session.SetReadShape(shape, callCost, timeLimit); });
 }
 
 void OpcHdaProxy::Connect() {

@@ -4,6 +4,7 @@
 // calls of one connection from several host threads take turns, in one apartment that
 // outlives them. The client knows items by their ids and handles only: which tag an item
 // serves is the model's business.
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,8 +33,9 @@ public:
     void SetConnection(const std::string& userName, const std::string& password, const std::string& domain,
                        const std::string& addressText);
     void SetUseNullTimeValues(bool use);
-    // How reads are shaped: the ReadShape and ReadCallCost settings.
-    void SetReadShape(ReadShape shape, double callCost);
+    // How reads are shaped, and how long a read or a node's browse may go on asking the
+    // server: the ReadShape, ReadCallCost and ServerTimeLimit settings.
+    void SetReadShape(ReadShape shape, double callCost, std::chrono::seconds timeLimit);
 
     // Runs `work(session)` on the proxy's COM thread, after any work given before it, and
     // gives its result or throws what it threw.

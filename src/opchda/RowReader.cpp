@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "base/ComError.h"
 #include "opchda/OpcHdaConstants.h"
-#include "opchda/OpcHdaProxy.h"
 
 namespace kesti {
 namespace {
@@ -40,8 +38,7 @@ void RowReader::CallRow(const RowGrid& grid, std::size_t r, const std::vector<It
         end.SetTime(FileTimeOfTicks(grid.first + 1));
         bounds = TRUE;
     }
-    CallReadRaw(reader_, start.Get(), end.Get(), bounds ? 0 : 1, bounds, HandlesOf(items), call);
-    if (FAILED(call.result) && IsLostConnection(call.result)) throw ComError(call.result, "IOPCHDA_SyncRead::ReadRaw");
+    reader_.ReadRaw(start.Get(), end.Get(), bounds ? 0 : 1, bounds, HandlesOf(items), call);
 }
 
 bool RowReader::WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
@@ -76,7 +73,9 @@ std::optional<BackwardRefusal> RowReader::Read(const std::vector<ItemStream*>& i
         const bool firstCall = calls_ == 0;
         RawCall call;
         CallRow(grid, r, live, call);
-        if (firstCall && EveryItemFailed(call, live.size())) return BackwardRefusal{r, call.ItemResultOf(0)};
+        // A read whose time ran out tells nothing of how the server reads.
+        if (firstCall && call.result != kTimeLimitPassed && EveryItemFailed(call, live.size()))
+            return BackwardRefusal{r, call.ItemResultOf(0)};
         if (!WithinStretch(call, live, grid, r, unspecifiedStart_)) return BackwardRefusal{r, S_OK};
         const std::int64_t known = r > 0 ? grid.Time(r - 1) : std::numeric_limits<std::int64_t>::min();
         for (std::size_t i = 0; i < live.size(); ++i) {

@@ -11,6 +11,7 @@
 
 #include "opchda.h"
 #include "opchda/ItemStream.h"
+#include "opchda/RawReader.h"
 
 namespace kesti {
 
@@ -35,7 +36,7 @@ class RowReader {
 public:
     // `unspecifiedStart`: row 0 asks with an unspecified start (the connection's use of null
     // time values), else forward from its time with bounds.
-    RowReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, bool unspecifiedStart)
+    RowReader(RawReader& reader, RawValueSink& sink, bool unspecifiedStart)
         : reader_(reader), sink_(sink), unspecifiedStart_(unspecifiedStart) {}
 
     // Reads rows [firstRow, rows) of the items and ends them, or stops at the first call the
@@ -52,7 +53,7 @@ private:
     static bool WithinStretch(const RawCall& call, const std::vector<ItemStream*>& items, const RowGrid& grid,
                               std::size_t r, bool unspecifiedStart);
 
-    IOPCHDA_SyncRead& reader_;
+    RawReader& reader_;
     RawValueSink& sink_;
     bool unspecifiedStart_;
     int calls_ = 0;

@@ -87,13 +87,13 @@ std::vector<BrowsedLeaf> ServerSession::BrowseTags(const std::string& itemId, co
                       "IOPCHDA_Browser::ChangeBrowsePosition");
         listing = OPCHDA_LEAF;
     }
-    platform::ComPtr<IEnumString> names;
-    const HRESULT listed = browser->GetEnum(listing, names.GetAddressOf());
-    ThrowIfFailed(NullAsFailure(listed, names.Get()), "IOPCHDA_Browser::GetEnum");
-    LogIfFailed(identity_->ApplyTo(names.Get()), "CoSetProxyBlanket");
-
+    HRESULT listed = S_OK;
+    const platform::ComPtr<IEnumString> names = ListNames(*browser.Get(), listing, identity_.get(), listed);
+    ThrowIfFailed(listed, "IOPCHDA_Browser::GetEnum");
     std::vector<BrowsedLeaf> leaves;
-    for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get()))
+    if (!names) return leaves; // an empty list
+    BrowseBudget budget(kMaxBrowseNames, readPlan_.timeLimit);
+    for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get(), budget))
         leaves.emplace_back(std::move(record.browseName), std::move(record.itemId));
     return leaves;
 }
@@ -138,6 +138,7 @@ std::vector<ItemHandleResult> ServerSession::AskItemHandles(const std::vector<st
     std::vector<ItemHandleResult> answers(count);
     std::set<OPCHANDLE> granted(serverHandles_.begin(), serverHandles_.end());
     std::string repeated;
+    std::size_t repeatedCount = 0;
     for (DWORD i = 0; i < count; ++i) {
         // Without an error array no item can be told apart; the handles are taken as given.
         answers[i].error = errors ? errors[i] : S_OK;
@@ -146,13 +147,15 @@ std::vector<ItemHandleResult> ServerSession::AskItemHandles(const std::vector<st
         // A handle already given to another item would read or write that item's values.
         if (!granted.insert(handles[i]).second) {
             answers[i].error = opc::kInvalidHandle;
-            repeated += (boost::format("\n%1% (handle %2%)") % itemIds[i] % handles[i]).str();
+            if (++repeatedCount <= kRecordedItems)
+                repeated += (boost::format("\n%1% (handle %2%)") % RecordedName(itemIds[i]) % handles[i]).str();
             continue;
         }
         serverHandles_.push_back(handles[i]);
     }
     LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
                       [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
+    if (repeatedCount > kRecordedItems) repeated += (boost::format("\n... (%1% items in all)") % repeatedCount).str();
     if (!repeated.empty())
         LogMessage(LogWarning, "IOPCHDA_Server::GetItemHandles gave these items a handle it had given to another item; "
                                "they are not read or written:" + repeated);

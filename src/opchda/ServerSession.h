@@ -3,6 +3,7 @@
 // interfaces, its browsers, and the item handles it granted. It lives inside an OpcHdaProxy
 // and is reached only through OpcHdaProxy::Run, on the proxy's COM thread: every COM call of
 // a connection is one of its methods, and none of them hands a COM pointer out.
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -79,9 +80,10 @@ private:
         useNullTimeValues_ = use;
         readPlan_.unspecifiedStart = use;
     }
-    void SetReadShape(ReadShape shape, double callCost) {
+    void SetReadShape(ReadShape shape, double callCost, std::chrono::seconds timeLimit) {
         readPlan_.shape = shape;
         readPlan_.callCost = callCost;
+        readPlan_.timeLimit = timeLimit;
     }
     // The server's maximum of values per item and call, asked once per connection.
     void AskValueLimit();

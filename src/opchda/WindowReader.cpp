@@ -63,7 +63,7 @@ void WindowReader::Read(const ReadWindow& window, ReadRequest& request, const st
 // The current value or a value at one time: one call, nothing to continue.
 void WindowReader::ReadOnce(ReadRequest& request, const std::vector<ItemStream*>& items) {
     RawCall call;
-    CallReadRaw(reader_, request.start.Get(), request.end.Get(), request.numValues, request.bounds, HandlesOf(items), call);
+    reader_.ReadRaw(request.start.Get(), request.end.Get(), request.numValues, request.bounds, HandlesOf(items), call);
     ThrowIfFailed(call.result, "IOPCHDA_SyncRead::ReadRaw");
     for (std::size_t i = 0; i < items.size(); ++i) {
         ItemStream& stream = *items[i];

@@ -12,6 +12,7 @@
 #include "opchda.h"
 #include "opchda/HistoryReading.h"
 #include "opchda/IntervalReader.h"
+#include "opchda/RawReader.h"
 #include "opchda/RowReader.h"
 
 namespace kesti {
@@ -26,6 +27,9 @@ struct ReadPlan {
     // the items left then are cut short (a server that promises more for ever, a little at a
     // time).
     std::chrono::milliseconds continuationTime{30000};
+    // How long one read may go on asking the server (the ServerTimeLimit setting): once it has
+    // passed, no further call is made and the items not finished are cut short.
+    std::chrono::milliseconds timeLimit{600000};
     // How many values one call is worth when an automatic read chooses between reading on and
     // reading row by row (the ReadCallCost setting).
     double callCost = 2000;
@@ -33,7 +37,9 @@ struct ReadPlan {
 
 class WindowReader {
 public:
-    WindowReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ReadPlan& plan) : reader_(reader), sink_(sink), plan_(plan) {}
+    // The read's time limit counts from here.
+    WindowReader(IOPCHDA_SyncRead& reader, RawValueSink& sink, ReadPlan& plan)
+        : reader_(reader, RawReader::Clock::now() + plan.timeLimit), sink_(sink), plan_(plan) {}
 
     // Reads the request's items (one per handle, in order) and ends each in the sink. Throws
     // ComError when the read's first call fails as a whole or the server is lost.
@@ -49,7 +55,7 @@ private:
     bool RowsAreCheaper(const RowGrid& grid, std::int64_t from, std::int64_t to, const std::vector<ItemStream*>& pending) const;
     ChunkSizes Chunks() const;
 
-    IOPCHDA_SyncRead& reader_;
+    RawReader reader_;
     RawValueSink& sink_;
     ReadPlan& plan_;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// Files and folders of a test: removing a folder tree and reading a file's bytes.
+// Files and folders of a test: removing a folder tree, reading a file's bytes and counting
+// what a text (a log, say) holds.
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,6 +25,13 @@ inline std::string ReadFileBytes(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+// How often `part` occurs in `text`.
+inline std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
 }
 
 inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Files.h"
 #include "common/SimulationServer.h"
 #include "dll/DllFixture.h"
 
@@ -17,13 +18,6 @@ struct NodeView {
     std::vector<std::string> tags;
     std::vector<NodeView> children;
 };
-
-// How often `part` occurs in `text`.
-inline std::size_t Occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
 
 class ConnectionTest : public DllTest {
 protected:

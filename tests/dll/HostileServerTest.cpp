@@ -25,8 +25,10 @@ constexpr uint64_t kLogLimit = 262144;
 // A record is at most a value's text cut at 1 024 characters for each of the 200 values of a
 // Debug dump, with their times and qualities.
 constexpr uint64_t kLargestRecord = 256 * 1024;
-// Longer than a read's 30 s of continuations: a call that takes this long is a hang.
-constexpr auto kHang = std::chrono::seconds(45);
+// How long a read or a node's browse may ask the server (ServerTimeLimit); an export call that
+// takes much longer (beyond the last call's own delay of a few seconds) is a hang.
+constexpr int kTimeLimitSeconds = 10;
+constexpr auto kHang = std::chrono::seconds(30);
 
 std::string DataFile(unsigned seed) {
     return R"({ "server": { "hostile": { "seed": )" + std::to_string(seed) + R"( }, "maxValuesPerCall": 500 },
@@ -91,7 +93,8 @@ protected:
         WriteConfiguration(kSimulationServerUrl, {{"P", "P"}},
                            "<arraynode tag=\"P.vec\" size=\"3\"><arraytag>x</arraytag><arraytag>y</arraytag>"
                            "<arraytag>z</arraytag></arraynode>\n",
-                           "<setting key=\"LogLevel\" value=\"4\" />\n<setting key=\"LogFileSize\" value=\"" +
+                           "<setting key=\"LogLevel\" value=\"4\" />\n<setting key=\"ServerTimeLimit\" value=\"" +
+                               std::to_string(kTimeLimitSeconds) + "\" />\n<setting key=\"LogFileSize\" value=\"" +
                                std::to_string(kLogLimit) + "\" />\n");
         int host = 0;
         ConnectionHandle c = nullptr;

@@ -1,4 +1,7 @@
 // Reading through the DLL's exports from the out-of-process simulation server.
+#include <algorithm>
+#include <cstdio>
+
 #include "dll/ConnectionFixture.h"
 
 namespace kesti::test {
@@ -146,6 +149,46 @@ TEST_F(ReadTest, ARowAfterTheValuesOfAReadCutShortStaysMissing) {
                   std::string::npos)
             << record;
     }
+}
+
+// A server that answers every call slowly is asked no longer than ServerTimeLimit: by a read,
+// whose unfinished items are cut short, and by the browse of a node at open, which keeps the
+// names listed so far. Counted in calls, not in time.
+TEST_F(ReadTest, AServerThatAnswersSlowlyIsAskedNoLongerThanTheTimeLimit) {
+    std::string items;
+    for (int i = 0; i < 20; ++i)
+        items += std::string(i ? "," : "") + R"({ "name": "t)" + std::to_string(i) + R"(", "generate": { "kind": "ramp",
+            "start": "2024-01-01 00:00:00", "interval": "1S", "count": 120 } })";
+    SimulationServer sim(R"({ "server": { "maxValuesPerCall": 10, "delayMs": { "ReadRaw": 400, "GetItemID": 300 } },
+        "branches": [ { "name": "P", "items": [ )" + items + " ] } ] }");
+    WriteConfiguration(kSimulationServerUrl, {{"P", "P"}}, "",
+                       "<setting key=\"ServerTimeLimit\" value=\"2\" />\n<setting key=\"ReadShape\" value=\"forward\" />\n");
+    ConnectionHandle c = Open();
+    ASSERT_NE(c, nullptr);
+    const std::vector<TagHandle> tags = TagsOf(c, 0);
+    EXPECT_GT(tags.size(), 0u);
+    EXPECT_LT(tags.size(), 20u) << "the browse went on past its time limit";
+    EXPECT_LE(sim.Calls("GetItemID").size(), tags.size() + 1);
+    std::string log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "[Error]\r\nBrowsing stopped after 2 seconds (the ServerTimeLimit setting): the server "
+                               "answers too slowly; the names listed so far are kept."), 1u) << log;
+
+    const auto rows = Read(c, {tags[0]}, kT0, 1, 120);
+    Dll().kesti2_connectionClose(c);
+    const std::size_t calls = sim.Calls("ReadRaw").size();
+    EXPECT_GE(calls, 2u);
+    EXPECT_LT(calls, 12u) << "120 values at 10 a call would take 12 calls or more";
+    ASSERT_EQ(rows.size(), 120u);
+    const std::size_t filled = static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [](const std::vector<std::string>& row) { return row[0] != "-"; }));
+    for (std::size_t r = 0; r < 120; ++r) EXPECT_EQ(rows[r][0], r < filled ? std::to_string(r) : "-") << "row " << r;
+    char lastArrived[16] = {};
+    std::snprintf(lastArrived, sizeof lastArrived, "%02d:%02d", static_cast<int>(filled - 1) / 60,
+                  static_cast<int>(filled - 1) % 60);
+    log = ReadLog("OPCHDAKestiLog.log");
+    EXPECT_EQ(Occurrences(log, "[Warning]\r\nThe read of tag P.t0 stopped at its time limit (the ServerTimeLimit setting): "
+                               "values arrived up to 2024-01-01 00:" + std::string(lastArrived) +
+                               ".000 UTC. Rows left missing: " + std::to_string(120 - filled) + "."), 1u) << log;
 }
 
 // A server that finds the interval too long, for the whole call or for one item, gets it in

@@ -1,9 +1,11 @@
-// Reading a server's lists of names when the server will not stop giving them.
+// Reading a server's lists of names when the server will not stop giving them, gives names
+// that cannot be used, or answers too slowly.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "FakeCom.h"
+#include "common/Files.h"
 #include "TempDataFolder.h"
 #include "opchda/Browsing.h"
 #include "platform/ComMemory.h"
@@ -16,7 +18,7 @@ class EndlessNames : public FakeComObject<IEnumString> {
 public:
     EndlessNames() : FakeComObject(IID_IEnumString) {}
     HRESULT STDMETHODCALLTYPE Next(ULONG count, LPOLESTR* names, ULONG* fetched) override {
-        for (ULONG i = 0; i < count; ++i) names[i] = platform::CopyToCoTaskMem(std::to_wstring(next_++).c_str());
+        for (ULONG i = 0; i < count; ++i) names[i] = platform::CopyToCoTaskMem(NameAt(next_++).c_str());
         if (fetched != nullptr) *fetched = count;
         return S_OK;
     }
@@ -24,8 +26,20 @@ public:
     HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IEnumString**) override { return E_NOTIMPL; }
 
+protected:
+    virtual std::wstring NameAt(unsigned n) const { return std::to_wstring(n); }
+
 private:
     unsigned next_ = 0;
+};
+
+// Every tenth name empty, every tenth too long; the others numbers.
+class NamesWithUnusable : public EndlessNames {
+    std::wstring NameAt(unsigned n) const override {
+        if (n % 10 == 3) return L"";
+        if (n % 10 == 7) return std::wstring(kMaxNameLength + 1, L'x');
+        return std::to_wstring(n);
+    }
 };
 
 // A browser whose item ids are the names with a prefix.
@@ -35,9 +49,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetEnum(OPCHDA_BROWSETYPE, IEnumString**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ChangeBrowsePosition(OPCHDA_BROWSEDIRECTION, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetItemID(LPCWSTR name, LPWSTR* itemId) override {
-        *itemId = platform::CopyToCoTaskMem((L"P." + std::wstring(name)).c_str());
+        if (delay_ > 0) Sleep(delay_);
+        // Names ending in 5 get S_OK and no text, as a careless server may answer.
+        *itemId = std::wstring(name).back() == L'5' ? nullptr : platform::CopyToCoTaskMem((L"P." + std::wstring(name)).c_str());
         return S_OK;
     }
+    DWORD delay_ = 0;
     HRESULT STDMETHODCALLTYPE GetBranchPosition(LPWSTR*) override { return E_NOTIMPL; }
 };
 
@@ -46,14 +63,50 @@ using BrowsingTest = TempDataFolderTest;
 TEST_F(BrowsingTest, AListThatNeverEndsIsReadUpToTheLimitWithOneRecord) {
     auto* names = new EndlessNames();
     auto* browser = new PrefixBrowser();
-    const std::vector<BrowseRecord> records = ReadBrowseRecords(*browser, *names, 250);
+    BrowseBudget budget(kMaxBrowseNames, std::chrono::hours(1));
+    const std::vector<BrowseRecord> records = ReadBrowseRecords(*browser, *names, budget, 250);
     ASSERT_EQ(records.size(), 250u);
     EXPECT_EQ(records[249].browseName, "249");
     EXPECT_EQ(records[249].itemId, "P.249");
+    EXPECT_EQ(records[245].itemId, "") << "a success without a text is no item id";
+    EXPECT_NE(LogText().find("[Error]\r\nIOPCHDA_Browser::GetItemID failed: "), std::string::npos);
     EXPECT_NE(LogText().find("[Error]\r\nBrowsing stopped after 250 names: the server offers more in one list than the "
                              "plug-in takes."),
               std::string::npos)
         << LogText();
+    names->Release();
+    browser->Release();
+}
+
+TEST_F(BrowsingTest, EmptyAndOverlongNamesAreLeftOutWithOneRecordPerList) {
+    auto* names = new NamesWithUnusable();
+    auto* browser = new PrefixBrowser();
+    BrowseBudget budget(kMaxBrowseNames, std::chrono::hours(1));
+    const std::vector<BrowseRecord> records = ReadBrowseRecords(*browser, *names, budget, 100);
+    EXPECT_EQ(records.size(), 80u);
+    for (const BrowseRecord& record : records) EXPECT_LE(record.browseName.size(), 2u);
+    EXPECT_EQ(Occurrences(LogText(), "IEnumString::Next gave 20 names that are empty or longer than 4096 characters; "
+                                     "they are left out."), 1u)
+        << LogText();
+    names->Release();
+    browser->Release();
+}
+
+TEST_F(BrowsingTest, ASlowServerOrAHugeTreeStopsTheWalkWithOneRecord) {
+    auto* names = new EndlessNames();
+    auto* browser = new PrefixBrowser();
+    browser->delay_ = 20;
+    BrowseBudget slow(kMaxBrowseNames, std::chrono::milliseconds(300));
+    const std::size_t listed = ReadBrowseRecords(*browser, *names, slow).size();
+    EXPECT_GT(listed, 0u);
+    EXPECT_LT(listed, 100u) << "the walk went on past its time";
+    EXPECT_EQ(Occurrences(LogText(), "seconds (the ServerTimeLimit setting): the server answers too slowly"), 1u) << LogText();
+
+    browser->delay_ = 0;
+    BrowseBudget few(150, std::chrono::hours(1));
+    EXPECT_EQ(ReadBrowseRecords(*browser, *names, few).size(), 150u);
+    EXPECT_FALSE(few.GoesOn());
+    EXPECT_EQ(Occurrences(LogText(), "Browsing stopped after 150 names in all"), 1u) << LogText();
     names->Release();
     browser->Release();
 }

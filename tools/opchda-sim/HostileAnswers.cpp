@@ -45,6 +45,19 @@ HostileAnswers::StatusSpoil HostileAnswers::SpoilStatus() {
 
 void HostileAnswers::Delay() {
     if (Chance(3)) Sleep(static_cast<DWORD>(Pick(10, 400)));
+    else if (Pick(0, 499) == 0) Sleep(static_cast<DWORD>(Pick(2000, 4000)));
+}
+
+void HostileAnswers::SpoilNames(std::vector<std::wstring>& names) {
+    if (!Chance(30)) return;
+    switch (Pick(0, 3)) {
+    case 0: names.push_back(L"tab\there\x0001\x001B[2J\r\nline"); break;
+    case 1: names.push_back(L""); break;
+    case 2: names.push_back(std::wstring(static_cast<std::size_t>(Pick(5000, 100000)), L'n')); break;
+    default: // a list of thousands
+        for (int i = Pick(1000, 5000); i > 0; --i) names.push_back(L"extra" + std::to_wstring(i));
+        break;
+    }
 }
 
 void HostileAnswers::SpoilValue(VARIANT& value) {

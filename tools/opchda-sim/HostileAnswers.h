@@ -5,8 +5,12 @@
 // a reader does not expect (interfaces, arrays of texts, two-dimensional and empty arrays,
 // odd lower bounds, texts of megabytes, NULL texts, NaN and infinities, integer extremes),
 // more values promised for ever, failing item codes under S_OK and S_FALSE without codes,
-// refused calls, handles that are zero or repeated, and delays.
+// refused calls, handles that are zero or repeated, and delays; in browsing, names with
+// control characters, empty or very long names, thousands of extra names, enumerators and item
+// ids missing behind a success.
 #include <random>
+#include <string>
+#include <vector>
 
 #include <oaidl.h>
 
@@ -29,9 +33,13 @@ public:
     // while the server keeps one.
     enum class StatusSpoil { None, Refuse, HideMaximum };
     StatusSpoil SpoilStatus();
-    // Whether a call fails as a whole, and how long it waits first.
+    // Whether a call fails as a whole, and how long it waits first (now and then seconds).
     HRESULT RefusedCall();
     void Delay();
+    // Spoils a list of names a browser is about to enumerate.
+    void SpoilNames(std::vector<std::wstring>& names);
+    // Whether a GetEnum or GetItemID answers S_OK without its out-parameter.
+    bool DropsOutParameter() { return Chance(3); }
 
 private:
     bool Chance(int percent) { return std::uniform_int_distribution<int>(0, 99)(random_) < percent; }

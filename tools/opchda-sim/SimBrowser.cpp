@@ -54,7 +54,9 @@ HRESULT StringEnumerator::Clone(IEnumString** copy) {
 }
 
 SimBrowser::SimBrowser(std::shared_ptr<const SimData> data, std::shared_ptr<const Journal> journal)
-    : data_(std::move(data)), journal_(std::move(journal)), position_(&data_->root) {}
+    : data_(std::move(data)), journal_(std::move(journal)), position_(&data_->root) {
+    if (data_->options.hostileSeed) hostile_.emplace(*data_->options.hostileSeed * 7919u + 1u);
+}
 
 HRESULT SimBrowser::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -94,6 +96,11 @@ HRESULT SimBrowser::GetEnum(OPCHDA_BROWSETYPE type, LPENUMSTRING* enumerator) {
     if (type == OPCHDA_LEAF || type == OPCHDA_ITEMS)
         for (std::size_t index : position_->items) names.push_back(BrowseName(data_->items[index]));
     if (type == OPCHDA_FLAT) CollectFlat(*position_, names);
+    if (hostile_) {
+        hostile_->Delay();
+        if (hostile_->DropsOutParameter()) return S_OK;
+        hostile_->SpoilNames(names);
+    }
     const bool empty = names.empty();
     *enumerator = new StringEnumerator(std::move(names), position_->enumFails, position_->enumFailsAfter, *journal_);
     return empty ? S_FALSE : S_OK;
@@ -142,6 +149,12 @@ HRESULT SimBrowser::GetItemID(LPCWSTR node, LPWSTR* itemId) {
     journal_->Write("GetItemID node=" + Utf8(name));
     if (itemId == nullptr) return E_POINTER;
     *itemId = nullptr;
+    if (const HRESULT failure = InjectedFailure(data_->options, "GetItemID"); FAILED(failure)) return failure;
+    if (hostile_ && hostile_->DropsOutParameter()) return S_OK;
+    if (hostile_ && name.rfind(L"extra", 0) == 0) { // the names it added
+        *itemId = tools::CoTaskText(name);
+        return S_OK;
+    }
     for (const auto& child : position_->branches)
         if (BrowseName(*child) == name) {
             if (child->itemIdFails) return E_FAIL;

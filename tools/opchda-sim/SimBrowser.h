@@ -1,10 +1,12 @@
 #pragma once
 // IOPCHDA_Browser over the simulated address space, and the IEnumString it hands out.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ComServerHost.h"
+#include "HostileAnswers.h"
 #include "Journal.h"
 #include "SimData.h"
 #include "opchda.h"
@@ -50,6 +52,7 @@ private:
     std::shared_ptr<const SimData> data_;
     std::shared_ptr<const Journal> journal_;
     const Branch* position_;
+    std::optional<HostileAnswers> hostile_; // a browser's own, from the data file's seed
 };
 
 } // namespace kesti::sim
