@@ -87,14 +87,21 @@ TEST_F(ConfigurationTest, SettingsAreReadLikeAtoiAndLaterKeysWin) {
               std::string::npos);
 }
 
-// A read shape the plug-in does not know leaves reads automatic, with a Warning; a default
-// configuration writes no ReadShape at all.
-TEST_F(ConfigurationTest, AnUnknownReadShapeReadsAutomatically) {
-    WriteConfig(Settings(Setting("ReadShape", "sideways")));
-    EXPECT_EQ(ReadConfiguration().readShape, ReadShape::Automatic);
+// A read shape the plug-in does not know leaves reads automatic, and a time limit that is not
+// a number of seconds above 0 leaves the default, each with a Warning; a default
+// configuration writes neither.
+TEST_F(ConfigurationTest, AnUnknownReadShapeOrTimeLimitKeepsTheDefault) {
+    WriteConfig(Settings(Setting("ReadShape", "sideways") + Setting("ServerTimeLimit", "0")));
+    const Configuration odd = ReadConfiguration();
+    EXPECT_EQ(odd.readShape, ReadShape::Automatic);
+    EXPECT_EQ(odd.serverTimeLimit, kDefaultServerTimeLimit);
     EXPECT_NE(SavedLogText().find("the ReadShape setting \"sideways\" is not one of"), std::string::npos);
-    WriteConfig(Settings(Setting("ReadShape", "Forward")));
+    EXPECT_NE(SavedLogText().find("the ServerTimeLimit setting \"0\" is not a number of seconds above 0; 600 seconds "
+                                  "are used."),
+              std::string::npos);
+    WriteConfig(Settings(Setting("ReadShape", "Forward") + Setting("ServerTimeLimit", "45")));
     EXPECT_EQ(ReadConfiguration().readShape, ReadShape::Forward);
+    EXPECT_EQ(ReadConfiguration().serverTimeLimit, 45);
 }
 
 TEST_F(ConfigurationTest, UseNullTimeValuesYesReadsAsFalse) {
@@ -187,6 +194,7 @@ TEST_F(ConfigurationTest, SavingADefaultConfigurationWritesEveryKeyAndTheSample)
     EXPECT_TRUE(ReadConfiguration().arrayNodes.empty()) << "the sample is inert";
     EXPECT_EQ(xml.find("ReadShape"), std::string::npos) << "a file without it reads as before";
     EXPECT_EQ(xml.find("ReadCallCost"), std::string::npos);
+    EXPECT_EQ(xml.find("ServerTimeLimit"), std::string::npos);
     EXPECT_FALSE(FileExists(ConfigPath() + ".tmp"));
 }
 
@@ -199,6 +207,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     c.useNullTimeValues = false;
     c.readShape = ReadShape::Rows;
     c.readCallCost = 150;
+    c.serverTimeLimit = 90;
     for (int i = 0; i < 12; ++i)
         c.nodes.push_back({"Area" + std::to_string(i) + ".\xC4\xD6", "  path\twith  blanks " + std::to_string(i)});
     ArrayNodeDefinition array;
@@ -216,6 +225,7 @@ TEST_F(ConfigurationTest, ASavedConfigurationReadsBackTheSame) {
     EXPECT_EQ(back.useNullTimeValues, c.useNullTimeValues);
     EXPECT_EQ(back.readShape, c.readShape);
     EXPECT_EQ(back.readCallCost, c.readCallCost);
+    EXPECT_EQ(back.serverTimeLimit, c.serverTimeLimit);
     EXPECT_EQ(back.nodes, c.nodes);
     ASSERT_EQ(back.arrayNodes.size(), 1u);
     EXPECT_EQ(back.arrayNodes[0].names, array.names);
