@@ -19,6 +19,22 @@ const SAFEARRAY* ArrayOf(const VARIANT& value) {
     return V_ARRAY(&value);
 }
 
+// Types that share one storage: a SAFEARRAY keeps VT_INT elements as VT_I4, say.
+VARTYPE StorageOf(VARTYPE type) {
+    switch (type) {
+    case VT_INT: return VT_I4;
+    case VT_UINT: return VT_UI4;
+    default: return type;
+    }
+}
+
+// Whether the array's elements are what the VARIANT's type says they are: a server may send
+// VT_ARRAY | VT_BSTR over an array of doubles, whose elements must never be taken as texts.
+bool HoldsElementsOf(const SAFEARRAY& array, VARTYPE type) {
+    VARTYPE own = VT_EMPTY;
+    return SUCCEEDED(SafeArrayGetVartype(const_cast<SAFEARRAY*>(&array), &own)) && StorageOf(own) == StorageOf(type);
+}
+
 std::size_t TotalElements(const SAFEARRAY& array) {
     std::size_t total = array.cDims > 0 ? 1 : 0;
     for (USHORT d = 0; d < array.cDims; ++d) total *= array.rgsabound[d].cElements;
@@ -37,7 +53,7 @@ Scalar Resolve(const VARIANT& value, std::size_t k, int depth = 0) {
     if (depth > 4) return {};
     const VARTYPE base = V_VT(&value) & ~(VT_ARRAY | VT_BYREF);
     if (const SAFEARRAY* array = ArrayOf(value)) {
-        if (array->pvData == nullptr || k >= TotalElements(*array)) return {};
+        if (array->pvData == nullptr || k >= TotalElements(*array) || !HoldsElementsOf(*array, base)) return {};
         const auto* element = static_cast<const unsigned char*>(array->pvData) + k * array->cbElements;
         if (base == VT_VARIANT) return Resolve(*reinterpret_cast<const VARIANT*>(element), 0, depth + 1);
         return {base, element};
@@ -78,6 +94,9 @@ IntegerValue Unsigned(std::uint64_t v) { return IntegerValue{true, 0, v}; }
 
 VariantValueClass ValueClassOf(const VARIANT& value) {
     const VARTYPE base = V_VT(&value) & ~(VT_ARRAY | VT_BYREF);
+    // Only arrays of one dimension whose elements are of the type the VARIANT names are read.
+    if (const SAFEARRAY* array = ArrayOf(value); array != nullptr && (array->cDims != 1 || !HoldsElementsOf(*array, base)))
+        return VariantValueClass::Unsupported;
     if (base != VT_VARIANT) return ClassOfType(base);
     const Scalar first = Resolve(value, 0); // a wrapper is judged by what it holds first
     return first.data != nullptr ? ClassOfType(first.type) : VariantValueClass::Unsupported;

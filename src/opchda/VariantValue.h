@@ -12,7 +12,9 @@ namespace kesti {
 
 enum class VariantValueClass { Integer, Real, Text, Unsupported };
 
-// Looks through VT_BYREF, arrays (by their first element) and VARIANT wrappers.
+// Looks through VT_BYREF, arrays (by their first element) and VARIANT wrappers. An array of
+// more than one dimension, or whose elements are not of the type the VARIANT names, is
+// Unsupported.
 VariantValueClass ValueClassOf(const VARIANT& value);
 
 // An integer of the full width the server sent, signed or unsigned.

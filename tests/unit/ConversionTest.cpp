@@ -108,8 +108,7 @@ TEST(VariantValue, ClassesLookThroughReferencesArraysAndWrappers) {
         {VT_EMPTY, VariantValueClass::Unsupported}, {VT_DATE, VariantValueClass::Unsupported},
         {VT_CY, VariantValueClass::Unsupported}, {VT_R8 | VT_ARRAY, VariantValueClass::Real}};
     for (const auto& [type, expected] : plain) {
-        VARIANT probe;
-        VariantInit(&probe);
+        VARIANT probe{}; // an array type without its array
         V_VT(&probe) = type;
         EXPECT_EQ(ValueClassOf(probe), expected) << type;
     }
@@ -172,6 +171,28 @@ TEST(VariantValue, ArraysWithALowerBoundOtherThanZeroGiveElementsFromTheStart) {
     SafeArrayPutElement(V_ARRAY(variants.Get()), &index, &element);
     EXPECT_EQ(ExtractReal(*variants, 1), 0.25);
     EXPECT_EQ(ValueClassOf(*variants), VariantValueClass::Unsupported) << "its first element is empty";
+}
+
+// A server may name other elements in the VARIANT's type than its array holds, or send more
+// dimensions than a value has: such a value is never read, so no double is taken for a text.
+TEST(VariantValue, ArraysThatMisnameTheirElementsOrHaveTwoDimensionsAreNotRead) {
+    UniqueVariant misnamed;
+    V_VT(misnamed.Get()) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(misnamed.Get()) = MakeArray<double>(VT_R8, 0, {1.5, 2.5});
+    EXPECT_EQ(ValueClassOf(*misnamed), VariantValueClass::Unsupported);
+    EXPECT_EQ(ExtractText(*misnamed, 1), "");
+
+    UniqueVariant ints;
+    V_VT(ints.Get()) = VT_ARRAY | VT_INT; // kept as VT_I4 elements: the same storage
+    V_ARRAY(ints.Get()) = MakeArray<LONG>(VT_I4, 0, {7});
+    EXPECT_EQ(ValueClassOf(*ints), VariantValueClass::Integer);
+    EXPECT_EQ(ExtractInteger(*ints)->signedValue, 7);
+
+    UniqueVariant square;
+    V_VT(square.Get()) = VT_ARRAY | VT_R8;
+    SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
+    V_ARRAY(square.Get()) = SafeArrayCreate(VT_R8, 2, bounds);
+    EXPECT_EQ(ValueClassOf(*square), VariantValueClass::Unsupported);
 }
 
 TEST(VariantValue, IntegersKeepTheirFullMagnitude) {

@@ -62,7 +62,7 @@ void HostileAnswers::SpoilNames(std::vector<std::wstring>& names) {
 
 void HostileAnswers::SpoilValue(VARIANT& value) {
     platform::UniqueVariant::TakeFrom(value); // the value it held goes
-    switch (Pick(0, 19)) {
+    switch (Pick(0, 21)) {
     case 0: V_VT(&value) = VT_NULL; break;
     case 1: V_VT(&value) = VT_ERROR; V_ERROR(&value) = DISP_E_PARAMNOTFOUND; break;
     case 2: V_VT(&value) = VT_CY; V_CY(&value).int64 = std::numeric_limits<LONGLONG>::min(); break;
@@ -87,6 +87,8 @@ void HostileAnswers::SpoilValue(VARIANT& value) {
     case 16: V_VT(&value) = VT_R8; V_R8(&value) = Chance(50) ? std::numeric_limits<double>::infinity() : -1e308; break;
     case 17: V_VT(&value) = VT_R4; V_R4(&value) = -std::numeric_limits<float>::infinity(); break;
     case 18: V_VT(&value) = VT_BSTR; V_BSTR(&value) = SysAllocString(L"\x01\x02\r\n\t control \x7f"); break;
+    case 19: V_VT(&value) = VT_ARRAY | VT_BSTR; V_ARRAY(&value) = RealArray(1, 0, 3); break; // doubles named texts
+    case 20: V_VT(&value) = VT_ARRAY | VT_R8; V_ARRAY(&value) = TextArray(0, 3); break;   // texts named doubles
     default: V_VT(&value) = VT_BOOL; V_BOOL(&value) = VARIANT_TRUE; break;
     }
 }

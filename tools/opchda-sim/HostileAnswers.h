@@ -3,6 +3,7 @@
 // chosen by a seeded generator, so that a client's tests can replay a run: NULL arrays
 // behind a count, times out of order, repeated, in 1601 or far in the future, values of types
 // a reader does not expect (interfaces, arrays of texts, two-dimensional and empty arrays,
+// arrays whose VARIANT type names other elements than they hold,
 // odd lower bounds, texts of megabytes, NULL texts, NaN and infinities, integer extremes),
 // more values promised for ever, failing item codes under S_OK and S_FALSE without codes,
 // refused calls, handles that are zero or repeated, and delays; in browsing, names with
