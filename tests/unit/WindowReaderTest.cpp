@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeCom.h"
@@ -147,6 +148,31 @@ TEST(WindowReaderTest, AServerThatCreepsOnForEverIsCutShortInTime) {
     EXPECT_GT(creeping->calls, 2);
     EXPECT_LT(creeping->calls, 100000) << "stopped by time, long before the limit of calls";
     creeping->Release();
+}
+
+// Every call slow: a read by rows stops at the read's time limit, and the server is not taken
+// for one that cannot read backwards.
+TEST(WindowReaderTest, ASlowServerIsAskedNoLongerThanTheTimeLimit) {
+    auto* slow = new ScriptedReader([](std::int64_t start) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        return ItemAnswer{{start}, S_OK};
+    });
+    RecordingSink sink;
+    ReadPlan plan;
+    plan.shape = ReadShape::Rows;
+    plan.timeLimit = std::chrono::milliseconds(100);
+    ReadRequest request;
+    request.start.SetTime(FileTimeOfTicks(0));
+    request.end.SetTime(FileTimeOfTicks(20 * kSecond));
+    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1), 21};
+    WindowReader(*slow, sink, plan).Read(window, request, {1});
+    EXPECT_TRUE(sink.outcome.cutShort);
+    EXPECT_EQ(sink.outcome.result, kTimeLimitPassed);
+    EXPECT_GE(slow->calls, 2);
+    EXPECT_LT(slow->calls, 21);
+    EXPECT_EQ(sink.outcome.knownUntil, (slow->calls - 1) * kSecond) << "known up to the last row read";
+    EXPECT_FALSE(plan.backwardRefused);
+    slow->Release();
 }
 
 TEST(WindowReaderTest, ValuesOutOfOrderArePutInTimeOrderAndMissingArraysAreNeverRead) {
