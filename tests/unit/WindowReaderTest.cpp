@@ -93,17 +93,22 @@ public:
     }
 };
 
-// Reads seconds 0 to 5 in the given shape from the reader.
-RecordingSink ReadFiveSeconds(ScriptedReader& reader, ReadShape shape = ReadShape::Forward) {
+// Reads rows at seconds 0 to `last` from the reader as the plan says (and learns into it).
+RecordingSink ReadSeconds(ScriptedReader& reader, ReadPlan& plan, int last) {
     RecordingSink sink;
-    ReadPlan plan;
-    plan.shape = shape;
     ReadRequest request;
     request.start.SetTime(FileTimeOfTicks(0));
-    request.end.SetTime(FileTimeOfTicks(5 * kSecond));
-    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1), 6};
+    request.end.SetTime(FileTimeOfTicks(last * kSecond));
+    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1),
+                            static_cast<std::size_t>(last + 1)};
     WindowReader(reader, sink, plan).Read(window, request, {1});
     return sink;
+}
+
+RecordingSink ReadFiveSeconds(ScriptedReader& reader, ReadShape shape = ReadShape::Forward) {
+    ReadPlan plan;
+    plan.shape = shape;
+    return ReadSeconds(reader, plan, 5);
 }
 
 TEST(WindowReaderTest, APromiseOfMoreValuesEndsWhenItBringsNothingNewOrPassesTheEnd) {
@@ -134,15 +139,10 @@ TEST(WindowReaderTest, APromiseOfMoreValuesEndsWhenItBringsNothingNewOrPassesThe
 // One new value 100 ns after the last, more promised for ever: the read ends at its time limit.
 TEST(WindowReaderTest, AServerThatCreepsOnForEverIsCutShortInTime) {
     auto* creeping = new ScriptedReader([](std::int64_t start) { return ItemAnswer{{start, start + 1}, opc::kMoreData}; });
-    RecordingSink sink;
     ReadPlan plan;
     plan.shape = ReadShape::Forward;
     plan.continuationTime = std::chrono::milliseconds(50);
-    ReadRequest request;
-    request.start.SetTime(FileTimeOfTicks(0));
-    request.end.SetTime(FileTimeOfTicks(5 * kSecond));
-    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1), 6};
-    WindowReader(*creeping, sink, plan).Read(window, request, {1});
+    const RecordingSink sink = ReadSeconds(*creeping, plan, 5);
     EXPECT_TRUE(sink.outcome.cutShort);
     EXPECT_EQ(sink.outcome.result, opc::kMoreData);
     EXPECT_GT(creeping->calls, 2);
@@ -157,15 +157,10 @@ TEST(WindowReaderTest, ASlowServerIsAskedNoLongerThanTheTimeLimit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         return ItemAnswer{{start}, S_OK};
     });
-    RecordingSink sink;
     ReadPlan plan;
     plan.shape = ReadShape::Rows;
     plan.timeLimit = std::chrono::milliseconds(100);
-    ReadRequest request;
-    request.start.SetTime(FileTimeOfTicks(0));
-    request.end.SetTime(FileTimeOfTicks(20 * kSecond));
-    const ReadWindow window{TimePointFromFileTime(FileTimeOfTicks(0)), boost::posix_time::seconds(1), 21};
-    WindowReader(*slow, sink, plan).Read(window, request, {1});
+    const RecordingSink sink = ReadSeconds(*slow, plan, 20);
     EXPECT_TRUE(sink.outcome.cutShort);
     EXPECT_EQ(sink.outcome.result, kTimeLimitPassed);
     EXPECT_GE(slow->calls, 2);
