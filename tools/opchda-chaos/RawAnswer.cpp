@@ -22,33 +22,26 @@ uint64_t StepOf(OPCHANDLE handle) {
 std::vector<uint64_t> SoundTimes(const RawRequest& r, uint64_t step, std::size_t limit, bool& more) {
     std::vector<uint64_t> times;
     more = false;
+    // An unspecified start reads backwards from the end; an unspecified end forwards from the start.
     const bool forward = !r.startGiven ? false : !r.endGiven ? true : r.start <= r.end;
+    const bool bounded = r.startGiven && r.endGiven;
     const uint64_t from = r.startGiven ? r.start : r.end;
-    if (r.startGiven && r.endGiven && r.start == r.end) {
+    if (bounded && r.start == r.end) {
         if (r.start % step == 0) times.push_back(r.start);
         return times;
     }
+    const auto add = [&](uint64_t t) {
+        if (times.size() == limit) more = true;
+        else times.push_back(t);
+        return !more;
+    };
     if (forward) {
         uint64_t t = from % step == 0 ? from : from - from % step + step;
-        if (r.bounds && t != from && from >= step) t -= step; // the bound before the start
-        for (; !r.endGiven || t < r.end; t += step) {
-            if (times.size() == limit) {
-                more = true;
-                break;
-            }
-            times.push_back(t);
-            if (t > UINT64_MAX - step) break;
-        }
+        if (r.bounds && t != from && t >= step) t -= step; // the bound before the start
+        for (; (!bounded || t < r.end) && add(t) && t <= UINT64_MAX - step; t += step) {}
     } else {
         uint64_t t = from - from % step;
-        for (; !r.endGiven || t > r.end; t -= step) {
-            if (times.size() == limit) {
-                more = true;
-                break;
-            }
-            times.push_back(t);
-            if (t < step) break;
-        }
+        for (; (!bounded || t > r.end) && add(t) && t >= step; t -= step) {}
     }
     return times;
 }
