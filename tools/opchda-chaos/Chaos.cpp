@@ -1,5 +1,6 @@
 #include "Chaos.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace kesti::chaos {
@@ -43,15 +44,21 @@ void Chaos::WriteLine(const std::string& line) {
     std::fflush(journal_);
 }
 
-// Mostly none; a slow seed waits up to a second now and then, and rarely two to five.
+// Mostly none; a slow seed waits up to a second now and then, and rarely two to five, until
+// its budget is spent.
 uint32_t Chaos::DelayMs() {
-    if (Chance(slowness_ / 10)) return static_cast<uint32_t>(Between(2000, 5000));
-    if (Chance(slowness_)) return static_cast<uint32_t>(Between(1, 1000));
-    return 0;
+    uint32_t delay = 0;
+    if (Chance(slowness_ / 10)) delay = static_cast<uint32_t>(Between(2000, 5000));
+    else if (Chance(slowness_)) delay = static_cast<uint32_t>(Between(1, 1000));
+    delay = std::min(delay, delayBudgetMs_);
+    delayBudgetMs_ -= delay;
+    return delay;
 }
 
 Chaos::Call::Call(Chaos& chaos, const char* name) : chaos_(chaos), lock_(chaos.mutex_) {
-    line_ = "#" + std::to_string(++chaos_.calls_) + " " + name;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%.3f", static_cast<double>(GetTickCount64() - chaos_.started_) / 1000);
+    line_ = "#" + std::to_string(++chaos_.calls_) + " " + stamp + "s " + name;
     const uint32_t delay = chaos_.DelayMs();
     if (delay > 0) {
         Note("delay " + std::to_string(delay) + " ms");

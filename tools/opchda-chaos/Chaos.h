@@ -6,7 +6,7 @@
 //
 // Every call of the server opens a Call: it takes the lock (calls may come from several
 // threads), sleeps the delay drawn for it, collects notes on what it chose and writes one
-// journal line with its result when it ends.
+// journal line with its result when it ends, stamped with the seconds since activation.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -68,6 +68,9 @@ private:
     double slowness_;
     std::mutex mutex_;
     unsigned calls_ = 0;
+    // Delays stop once this much has been slept in one process: a slow server, not a dead one.
+    uint32_t delayBudgetMs_ = 20000;
+    const ULONGLONG started_ = GetTickCount64();
     std::FILE* journal_ = nullptr;
 };
 
