@@ -108,8 +108,8 @@ protected:
     KestiResult Timed(const char* what, Call call, std::initializer_list<KestiResult> allowed) {
         const auto begin = std::chrono::steady_clock::now();
         const KestiResult result = call();
-        const auto took = std::chrono::steady_clock::now() - begin;
-        EXPECT_LT(took, kHang) << what << " hung";
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+        EXPECT_LT(took, kHang) << what << " hung: " << took.count() << " s";
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), result), allowed.end()) << what << " gave " << result;
         return result;
     }

@@ -14,15 +14,11 @@ const wchar_t kSettingsKey[] = L"Software\\Norvane\\OpcHdaChaos";
 Chaos::Chaos(uint32_t seed, const std::wstring& journalPath) : seed_(seed), random_(seed) {
     hostility_ = Real(0.02, 0.6);
     slowness_ = Chance(0.6) ? 0.0 : Real(0.0, 0.25);
-    if (!journalPath.empty()) journal_ = _wfopen(journalPath.c_str(), L"ab");
+    if (!journalPath.empty()) journal_.reset(_wfopen(journalPath.c_str(), L"ab"));
     char text[160];
     std::snprintf(text, sizeof text, "activate pid=%lu seed=%u hostility=%.3f slowness=%.3f",
                   static_cast<unsigned long>(GetCurrentProcessId()), seed_, hostility_, slowness_);
     WriteLine(text);
-}
-
-Chaos::~Chaos() {
-    if (journal_ != nullptr) std::fclose(journal_);
 }
 
 bool Chaos::Hostile(double weight) { return Chance(weight * hostility_); }
@@ -38,10 +34,10 @@ uint64_t Chaos::Bits64() { return (static_cast<uint64_t>(random_()) << 32) | ran
 double Chaos::Real(double low, double high) { return std::uniform_real_distribution<double>(low, high)(random_); }
 
 void Chaos::WriteLine(const std::string& line) {
-    if (journal_ == nullptr) return;
-    std::fwrite(line.data(), 1, line.size(), journal_);
-    std::fputc('\n', journal_);
-    std::fflush(journal_);
+    if (!journal_) return;
+    std::fwrite(line.data(), 1, line.size(), journal_.get());
+    std::fputc('\n', journal_.get());
+    std::fflush(journal_.get());
 }
 
 // Mostly none; a slow seed waits up to a second now and then, and rarely two to five, until

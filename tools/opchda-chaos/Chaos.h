@@ -21,7 +21,6 @@ namespace kesti::chaos {
 class Chaos {
 public:
     Chaos(uint32_t seed, const std::wstring& journalPath);
-    ~Chaos();
     Chaos(const Chaos&) = delete;
     Chaos& operator=(const Chaos&) = delete;
 
@@ -71,7 +70,10 @@ private:
     // Delays stop once this much has been slept in one process: a slow server, not a dead one.
     uint32_t delayBudgetMs_ = 20000;
     const ULONGLONG started_ = GetTickCount64();
-    std::FILE* journal_ = nullptr;
+    struct CloseFile {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, CloseFile> journal_;
 };
 
 // The seed and journal path of this user's settings (HKCU\Software\Norvane\OpcHdaChaos:
