@@ -48,8 +48,19 @@ struct NameCount {
     std::size_t unusable = 0; // empty or too long, left out
 };
 
+bool Usable(const wchar_t* name) {
+    return name != nullptr && *name != L'\0' && std::wcslen(name) <= kMaxNameLength;
+}
+
+bool AnyUsable(const NameBatch& batch) {
+    for (ULONG i = 0; i < batch.Count(); ++i)
+        if (Usable(batch[i])) return true;
+    return false;
+}
+
 // Reads one batch, never past the list's limit; false when the walk ends after it (a
-// failure, the end, nothing fetched, or the limit).
+// failure, the end, no usable name fetched, or the limit). COM's stub makes an answer of S_OK
+// with nothing fetched a full batch of NULL names: such a list would never end.
 bool NextBatch(IEnumString& names, NameBatch& batch, NameCount& count) {
     if (count.taken >= count.limit) {
         LogMessage(LogError, (boost::format("Browsing stopped after %1% names: the server offers more in one list than "
@@ -64,11 +75,7 @@ bool NextBatch(IEnumString& names, NameBatch& batch, NameCount& count) {
         return false;
     }
     count.taken += std::min<ULONG>(batch.Count(), wanted);
-    return result == S_OK && batch.Count() > 0;
-}
-
-bool Usable(const wchar_t* name) {
-    return name != nullptr && *name != L'\0' && std::wcslen(name) <= kMaxNameLength;
+    return result == S_OK && AnyUsable(batch);
 }
 
 // The records of a batch's usable names, each with its item id, while the budget lasts.

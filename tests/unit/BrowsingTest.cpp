@@ -42,6 +42,18 @@ class NamesWithUnusable : public EndlessNames {
     }
 };
 
+// S_OK with nothing fetched, for ever, as COM's stub hands it on: a full batch of NULL names.
+class NothingForEver : public EndlessNames {
+public:
+    int calls = 0;
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, LPOLESTR* names, ULONG* fetched) override {
+        ++calls;
+        for (ULONG i = 0; i < count; ++i) names[i] = nullptr;
+        *fetched = count;
+        return S_OK;
+    }
+};
+
 // A browser whose item ids are the names with a prefix.
 class PrefixBrowser : public FakeComObject<IOPCHDA_Browser> {
 public:
@@ -78,7 +90,7 @@ TEST_F(BrowsingTest, AListThatNeverEndsIsReadUpToTheLimitWithOneRecord) {
     browser->Release();
 }
 
-TEST_F(BrowsingTest, EmptyAndOverlongNamesAreLeftOutWithOneRecordPerList) {
+TEST_F(BrowsingTest, EmptyAndOverlongNamesAreLeftOutAndABatchOfNoneEndsTheList) {
     auto* names = new NamesWithUnusable();
     auto* browser = new PrefixBrowser();
     BrowseBudget budget(kMaxBrowseNames, std::chrono::hours(1));
@@ -89,6 +101,11 @@ TEST_F(BrowsingTest, EmptyAndOverlongNamesAreLeftOutWithOneRecordPerList) {
                                      "they are left out."), 1u)
         << LogText();
     names->Release();
+
+    auto* nothing = new NothingForEver();
+    EXPECT_TRUE(ReadBrowseRecords(*browser, *nothing, budget).empty());
+    EXPECT_EQ(nothing->calls, 1) << "a batch without a usable name ends the list";
+    nothing->Release();
     browser->Release();
 }
 

@@ -1,0 +1,70 @@
+// opchda-chaos: an out-of-process OPC HDA server whose answers are legal on the wire and
+// hostile in content, each drawn from a seed, for finding what a client cannot take.
+//
+//   opchda-chaos /RegServer      register the server class (LocalServer32, ProgIDs, category)
+//   opchda-chaos /UnregServer    remove it again
+//   opchda-chaos -Embedding      what COM starts: serve one client, then end
+//
+// Settings (HKCU\Software\Norvane\OpcHdaChaos): "Seed" (REG_SZ or REG_DWORD) and "Journal"
+// (a file that gets one line per call: what the server chose and answered).
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "ComRegistration.h"
+#include "CommandSwitch.h"
+#include "ComServerHost.h"
+#include "platform/ComApartment.h"
+
+#include "Chaos.h"
+#include "ChaosServer.h"
+
+using namespace kesti;
+
+namespace {
+
+// {6C3E2A91-7B4D-4F1E-9A2C-5D8E0F1B3C47}
+const CLSID kChaosServer = {0x6C3E2A91, 0x7B4D, 0x4F1E, {0x9A, 0x2C, 0x5D, 0x8E, 0x0F, 0x1B, 0x3C, 0x47}};
+const GUID kCategoryHda10 = {0x7DE5B060, 0xE089, 0x11D2, {0xA5, 0xE6, 0x00, 0x00, 0x86, 0x33, 0x93, 0x99}};
+
+tools::LocalServerClass ChaosClass() {
+    return {kChaosServer, L"OpcHdaChaos.Server.1", L"OpcHdaChaos.Server", L"OpcHDAKesti Chaos HDA Server",
+            {kCategoryHda10}};
+}
+
+HRESULT CreateServer(REFIID riid, void** object) {
+    auto chaos = std::make_shared<chaos::Chaos>(chaos::SeedSetting(), chaos::JournalSetting());
+    auto* server = new chaos::ChaosServer(std::move(chaos));
+    const HRESULT result = server->QueryInterface(riid, object);
+    server->Release();
+    return result;
+}
+
+int Serve() {
+    // Never uninitialised: the process ends once the last reply is out (EndServerProcess).
+    const platform::ComApartment apartment(COINIT_MULTITHREADED);
+    if (!apartment.Holds()) return 1;
+    auto* factory = new tools::ClassFactory(&CreateServer);
+    DWORD cookie = 0;
+    const HRESULT registered = CoRegisterClassObject(kChaosServer, static_cast<IClassFactory*>(factory),
+                                                     CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
+    factory->Release();
+    if (FAILED(registered)) return 1;
+    tools::ServerLifetime::Instance().WaitUntilUnused(10000);
+    tools::EndServerProcess();
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (tools::IsSwitch(command, L"RegServer") || tools::IsSwitch(command, L"register"))
+        return tools::RegisterLocalServer(ChaosClass(), tools::ThisExecutable()) ? 0 : 1;
+    if (tools::IsSwitch(command, L"UnregServer") || tools::IsSwitch(command, L"unregister")) {
+        tools::UnregisterLocalServer(ChaosClass());
+        return 0;
+    }
+    if (tools::IsSwitch(command, L"Embedding") || command.empty()) return Serve();
+    std::fprintf(stderr, "usage: opchda-chaos [/RegServer | /UnregServer | -Embedding]\n");
+    return 2;
+}
