@@ -209,11 +209,11 @@ TEST_F(HostileServerTest, NoAnswerCrashesHangsOrFloodsTheHost) {
     RunSeeds(scenario);
 }
 
-// The chaos server's nodes: a branch, the flat list of the whole server and a branch three
-// levels down.
+// The chaos server's nodes: a branch, the flat list of the whole server ("OPC" without a
+// path) and a branch three levels down.
 TEST_F(HostileServerTest, AnIndependentHostileServerNeverTakesTheHostDown) {
     HostileScenario scenario{"chaos", "KESTI_CHAOS_SEED", "KESTI_CHAOS_SEEDS", 6, kChaosServerUrl,
-                             {{"Plant", "Plant"}, {"OPC", "OPC"}, {"Plant.B0.B1", "Plant.B0.B1"}},
+                             {{"Plant", "Plant"}, {"OPC", ""}, {"Plant.B0.B1", "Plant.B0.B1"}},
                              "",
                              [](unsigned seed) { return std::make_unique<ChaosSeed>(seed); }};
     RunSeeds(scenario);
