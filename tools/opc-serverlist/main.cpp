@@ -2,13 +2,10 @@
 // OPC Foundation's redistributable, such as the project's Wine prefix.
 //
 //   opc-serverlist /RegServer | /UnregServer | -Embedding   (--register and --unregister too)
-#include <cstdio>
 #include <string>
 
-#include "ComRegistration.h"
-#include "CommandSwitch.h"
 #include "ServerList.h"
-#include "platform/ComApartment.h"
+#include "SingleClassServer.h"
 
 using namespace kesti;
 
@@ -28,31 +25,8 @@ HRESULT CreateServerList(REFIID riid, void** object) {
     return result;
 }
 
-int Serve() {
-    // Never uninitialised: the process ends once the last reply is out (EndServerProcess).
-    const platform::ComApartment apartment(COINIT_MULTITHREADED);
-    if (!apartment.Holds()) return 1;
-    auto* factory = new tools::ClassFactory(&CreateServerList);
-    DWORD cookie = 0;
-    const HRESULT registered = CoRegisterClassObject(kServerListClass, static_cast<IClassFactory*>(factory),
-                                                     CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
-    factory->Release();
-    if (FAILED(registered)) return 1;
-    tools::ServerLifetime::Instance().WaitUntilUnused(10000);
-    tools::EndServerProcess();
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (tools::IsSwitch(command, L"RegServer") || tools::IsSwitch(command, L"register"))
-        return tools::RegisterLocalServer(ServerListClass(), tools::ThisExecutable()) ? 0 : 1;
-    if (tools::IsSwitch(command, L"UnregServer") || tools::IsSwitch(command, L"unregister")) {
-        tools::UnregisterLocalServer(ServerListClass());
-        return 0;
-    }
-    if (tools::IsSwitch(command, L"Embedding") || command.empty()) return Serve();
-    std::fprintf(stderr, "usage: opc-serverlist [/RegServer | /UnregServer | -Embedding]\n");
-    return 2;
+    return tools::SingleClassServerMain(argc, argv, ServerListClass(), &CreateServerList, "opc-serverlist");
 }

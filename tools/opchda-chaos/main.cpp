@@ -7,14 +7,10 @@
 //
 // Settings (HKCU\Software\Norvane\OpcHdaChaos): "Seed" (REG_SZ or REG_DWORD) and "Journal"
 // (a file that gets one line per call: what the server chose and answered).
-#include <cstdio>
 #include <memory>
 #include <string>
 
-#include "ComRegistration.h"
-#include "CommandSwitch.h"
-#include "ComServerHost.h"
-#include "platform/ComApartment.h"
+#include "SingleClassServer.h"
 
 #include "Chaos.h"
 #include "ChaosServer.h"
@@ -40,31 +36,8 @@ HRESULT CreateServer(REFIID riid, void** object) {
     return result;
 }
 
-int Serve() {
-    // Never uninitialised: the process ends once the last reply is out (EndServerProcess).
-    const platform::ComApartment apartment(COINIT_MULTITHREADED);
-    if (!apartment.Holds()) return 1;
-    auto* factory = new tools::ClassFactory(&CreateServer);
-    DWORD cookie = 0;
-    const HRESULT registered = CoRegisterClassObject(kChaosServer, static_cast<IClassFactory*>(factory),
-                                                     CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
-    factory->Release();
-    if (FAILED(registered)) return 1;
-    tools::ServerLifetime::Instance().WaitUntilUnused(10000);
-    tools::EndServerProcess();
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (tools::IsSwitch(command, L"RegServer") || tools::IsSwitch(command, L"register"))
-        return tools::RegisterLocalServer(ChaosClass(), tools::ThisExecutable()) ? 0 : 1;
-    if (tools::IsSwitch(command, L"UnregServer") || tools::IsSwitch(command, L"unregister")) {
-        tools::UnregisterLocalServer(ChaosClass());
-        return 0;
-    }
-    if (tools::IsSwitch(command, L"Embedding") || command.empty()) return Serve();
-    std::fprintf(stderr, "usage: opchda-chaos [/RegServer | /UnregServer | -Embedding]\n");
-    return 2;
+    return tools::SingleClassServerMain(argc, argv, ChaosClass(), &CreateServer, "opchda-chaos");
 }
