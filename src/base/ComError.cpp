@@ -37,15 +37,14 @@ void LogIfFailed(HRESULT result, const char* call) noexcept {
 
 void LogPartialFailure(const char* call, HRESULT result, const HRESULT* errors, std::size_t count,
                        const ItemLabel& label) {
-    std::size_t failed = 0;
-    std::string text = (boost::format("%1% partially failed:") % call).str();
+    RecordedList failed;
     for (std::size_t i = 0; errors != nullptr && i < count; ++i)
-        if (FAILED(errors[i]) && ++failed <= kRecordedItems)
-            text += (boost::format("\nItem %1% failed: %2%") % RecordedName(label(i)) % HResultText(errors[i])).str();
-    if (failed > kRecordedItems) text += (boost::format("\n... (%1% items failed in all)") % failed).str();
+        if (FAILED(errors[i]))
+            failed.Add((boost::format("Item %1% failed: %2%") % RecordedName(label(i)) % HResultText(errors[i])).str());
     // S_FALSE also comes with success codes only (OPC_S_INSERTED for every item, say): with an
     // error array, only a failed item is worth a record.
-    if (failed > 0 || (result == S_FALSE && errors == nullptr)) LogMessage(LogWarning, text);
+    if (failed.Count() > 0 || (result == S_FALSE && errors == nullptr))
+        LogMessage(LogWarning, std::string(call) + " partially failed:" + failed.Text("items failed"));
 }
 
 std::string IndexLabel(std::size_t i) { return std::to_string(i); }

@@ -119,6 +119,11 @@ std::string RecordedName(const std::string& name) {
     return name.substr(0, kept) + "...";
 }
 
+std::string RecordedList::Text(const char* what) const {
+    if (count_ <= kRecordedItems) return text_;
+    return text_ + "\n... (" + std::to_string(count_) + " " + what + " in all)";
+}
+
 void LogMessage(int level, const std::string& text) { LogMessage(level, text.c_str()); }
 
 int GetLogLevel() { return State().level.load(); }

@@ -24,6 +24,21 @@ constexpr std::size_t kRecordedItems = 100;
 constexpr std::size_t kRecordedNameBytes = 512;
 // The name as a record shows it: cut (never inside a UTF-8 character) and "..." when longer.
 std::string RecordedName(const std::string& name);
+
+// The lines of a list in one record: the first kRecordedItems are kept, the others counted.
+class RecordedList {
+public:
+    void Add(const std::string& line) {
+        if (++count_ <= kRecordedItems) text_ += "\n" + line;
+    }
+    std::size_t Count() const { return count_; }
+    // The lines kept, each after a line break, then "\n... (N <what> in all)" when some were not.
+    std::string Text(const char* what) const;
+
+private:
+    std::size_t count_ = 0;
+    std::string text_;
+};
 void LogMessage(int level, const char* text);
 
 int GetLogLevel();

@@ -204,7 +204,8 @@ bool BrowseBudget::GoesOn() {
                                             "plug-in takes.") % names_).str());
     else if (std::chrono::steady_clock::now() >= deadline_)
         LogMessage(LogError, (boost::format("Browsing stopped after %1% seconds (the ServerTimeLimit setting): the server "
-                                            "answers too slowly; the names listed so far are kept.") % seconds_).str());
+                                            "answers too slowly; the names listed so far are kept.") %
+                                std::chrono::duration_cast<std::chrono::seconds>(time_).count()).str());
     else
         return true;
     stopped_ = true;

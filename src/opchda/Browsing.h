@@ -56,7 +56,7 @@ constexpr std::size_t kMaxNameLength = 4096;
 class BrowseBudget {
 public:
     BrowseBudget(std::size_t names, std::chrono::steady_clock::duration time)
-        : names_(names), deadline_(std::chrono::steady_clock::now() + time), seconds_(ToSeconds(time)) {}
+        : names_(names), time_(time), deadline_(std::chrono::steady_clock::now() + time) {}
 
     // Whether the walk may ask the server for more; false (and recorded once) when not.
     bool GoesOn();
@@ -64,14 +64,10 @@ public:
     void Took(std::size_t names) { taken_ += names; }
 
 private:
-    static long long ToSeconds(std::chrono::steady_clock::duration time) {
-        return std::chrono::duration_cast<std::chrono::seconds>(time).count();
-    }
-
     std::size_t names_;
     std::size_t taken_ = 0;
+    std::chrono::steady_clock::duration time_;
     std::chrono::steady_clock::time_point deadline_;
-    long long seconds_;
     bool stopped_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "opchda/ServerSession.h"
 
+#include <limits>
 #include <set>
 
 #include <boost/format.hpp>
@@ -92,7 +93,8 @@ std::vector<BrowsedLeaf> ServerSession::BrowseTags(const std::string& itemId, co
     ThrowIfFailed(listed, "IOPCHDA_Browser::GetEnum");
     std::vector<BrowsedLeaf> leaves;
     if (!names) return leaves; // an empty list
-    BrowseBudget budget(kMaxBrowseNames, readPlan_.timeLimit);
+    // Only time bounds it: the list's own limit of names, with its record, counts the names.
+    BrowseBudget budget(std::numeric_limits<std::size_t>::max(), readPlan_.timeLimit);
     for (BrowseRecord& record : ReadBrowseRecords(*browser.Get(), *names.Get(), budget))
         leaves.emplace_back(std::move(record.browseName), std::move(record.itemId));
     return leaves;
@@ -137,8 +139,7 @@ std::vector<ItemHandleResult> ServerSession::AskItemHandles(const std::vector<st
     ThrowIfFailed(NullAsFailure(result, handles.Get()), "IOPCHDA_Server::GetItemHandles");
     std::vector<ItemHandleResult> answers(count);
     std::set<OPCHANDLE> granted(serverHandles_.begin(), serverHandles_.end());
-    std::string repeated;
-    std::size_t repeatedCount = 0;
+    RecordedList repeated;
     for (DWORD i = 0; i < count; ++i) {
         // Without an error array no item can be told apart; the handles are taken as given.
         answers[i].error = errors ? errors[i] : S_OK;
@@ -147,18 +148,16 @@ std::vector<ItemHandleResult> ServerSession::AskItemHandles(const std::vector<st
         // A handle already given to another item would read or write that item's values.
         if (!granted.insert(handles[i]).second) {
             answers[i].error = opc::kInvalidHandle;
-            if (++repeatedCount <= kRecordedItems)
-                repeated += (boost::format("\n%1% (handle %2%)") % RecordedName(itemIds[i]) % handles[i]).str();
+            repeated.Add((boost::format("%1% (handle %2%)") % RecordedName(itemIds[i]) % handles[i]).str());
             continue;
         }
         serverHandles_.push_back(handles[i]);
     }
     LogPartialFailure("IOPCHDA_Server::GetItemHandles", result, errors.Get(), count,
                       [&](std::size_t i) { return (boost::format("%1% (%2%)") % i % itemIds[i]).str(); });
-    if (repeatedCount > kRecordedItems) repeated += (boost::format("\n... (%1% items in all)") % repeatedCount).str();
-    if (!repeated.empty())
+    if (repeated.Count() > 0)
         LogMessage(LogWarning, "IOPCHDA_Server::GetItemHandles gave these items a handle it had given to another item; "
-                               "they are not read or written:" + repeated);
+                               "they are not read or written:" + repeated.Text("items"));
     return answers;
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "TempDataFolder.h"
+#include "base/ComError.h"
 #include "base/Log.h"
+#include "common/Files.h"
 
 namespace kesti::test {
 namespace {
@@ -17,12 +19,6 @@ const std::string kNotice =
     "-------------------------------------\r\n"
     "Log file size above the limit. Old log file copied to backup file (.bak). New log file started.\r\n"
     "-------------------------------------\r\n\r\n";
-
-std::size_t CountOf(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
 
 TEST_F(LogTest, RecordIsHeaderMessageAndEmptyLineWithCrLf) {
     LogMessage(LogWarning, "first line\nsecond line");
@@ -98,7 +94,7 @@ TEST_F(LogTest, LimitZeroGivesEachNewFileTheNoticeAndOneRecordWithOneBackup) {
     for (int i = 0; i < 4; ++i) LogMessage(LogError, "record " + std::to_string(i));
     const std::string current = LogText();
     EXPECT_EQ(current.rfind(kNotice, 0), 0u);
-    EXPECT_EQ(CountOf(current, "[Error]"), 1u);
+    EXPECT_EQ(Occurrences(current, "[Error]"), 1u);
     EXPECT_NE(current.find("record 3"), std::string::npos);
     const std::string backup = ReadFileBytes(LogBackupPath(LogFilePath()));
     EXPECT_NE(backup.find("record 2"), std::string::npos);
@@ -109,7 +105,21 @@ TEST_F(LogTest, ANegativeLimitWidenedToSixtyFourBitsNeverRollsOver) {
     SetLogFileSize(static_cast<std::uint64_t>(static_cast<std::int64_t>(-1)));
     for (int i = 0; i < 20; ++i) LogMessage(LogError, std::string(200, 'x'));
     EXPECT_FALSE(FileExists(LogBackupPath(LogFilePath())));
-    EXPECT_EQ(CountOf(LogText(), "[Error]"), 20u);
+    EXPECT_EQ(Occurrences(LogText(), "[Error]"), 20u);
+}
+
+// A server that refuses thousands of items with names of megabytes gets one record of
+// bounded size: 100 items named, each name cut, the rest counted.
+TEST_F(LogTest, APartialFailureOfThousandsOfItemsNamesAHundred) {
+    const std::vector<HRESULT> errors(5000, E_FAIL);
+    const std::string longName(100000, 'n');
+    LogPartialFailure("IOPCHDA_Server::GetItemHandles", S_FALSE, errors.data(), errors.size(),
+                      [&](std::size_t i) { return std::to_string(i) + longName; });
+    const std::string text = LogText();
+    EXPECT_EQ(Occurrences(text, "\r\nItem "), kRecordedItems);
+    EXPECT_NE(text.find("Item 99" + std::string(kRecordedNameBytes - 2, 'n') + "... failed: "), std::string::npos);
+    EXPECT_NE(text.find("\r\n... (5000 items failed in all)"), std::string::npos);
+    EXPECT_LT(text.size(), (kRecordedNameBytes + 100) * (kRecordedItems + 2));
 }
 
 TEST(LogBackupPath, ReplacesTheTextAfterTheLastDot) {

@@ -10,6 +10,9 @@
 
 namespace kesti::tools {
 
+// The component category "OPC Historical Data Access Servers Version 1.0".
+constexpr GUID kCategoryHda10 = {0x7DE5B060, 0xE089, 0x11D2, {0xA5, 0xE6, 0x00, 0x00, 0x86, 0x33, 0x93, 0x99}};
+
 struct LocalServerClass {
     CLSID clsid;
     std::wstring progId;

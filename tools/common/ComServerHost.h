@@ -75,6 +75,14 @@ private:
 // Creates objects of one class; the creator returns a new object with one reference. The
 // factory itself does not keep the process alive (COM holds it until it is revoked): only
 // the objects it made and the clients' server locks do.
+// Hands a newly made object (reference count 1) to its creator as `riid`, or lets it go.
+template <class Object>
+HRESULT HandOut(Object* fresh, REFIID riid, void** object) {
+    const HRESULT result = fresh->QueryInterface(riid, object);
+    fresh->Release();
+    return result;
+}
+
 class ClassFactory : public IClassFactory {
 public:
     using Creator = std::function<HRESULT(REFIID, void**)>;

@@ -19,10 +19,7 @@ tools::LocalServerClass ServerListClass() {
 }
 
 HRESULT CreateServerList(REFIID riid, void** object) {
-    auto* list = new serverlist::ServerList();
-    const HRESULT result = list->QueryInterface(riid, object);
-    list->Release();
-    return result;
+    return tools::HandOut(new serverlist::ServerList(), riid, object);
 }
 
 } // namespace

@@ -21,19 +21,15 @@ namespace {
 
 // {6C3E2A91-7B4D-4F1E-9A2C-5D8E0F1B3C47}
 const CLSID kChaosServer = {0x6C3E2A91, 0x7B4D, 0x4F1E, {0x9A, 0x2C, 0x5D, 0x8E, 0x0F, 0x1B, 0x3C, 0x47}};
-const GUID kCategoryHda10 = {0x7DE5B060, 0xE089, 0x11D2, {0xA5, 0xE6, 0x00, 0x00, 0x86, 0x33, 0x93, 0x99}};
 
 tools::LocalServerClass ChaosClass() {
     return {kChaosServer, L"OpcHdaChaos.Server.1", L"OpcHdaChaos.Server", L"OpcHDAKesti Chaos HDA Server",
-            {kCategoryHda10}};
+            {tools::kCategoryHda10}};
 }
 
 HRESULT CreateServer(REFIID riid, void** object) {
     auto chaos = std::make_shared<chaos::Chaos>(chaos::SeedSetting(), chaos::JournalSetting());
-    auto* server = new chaos::ChaosServer(std::move(chaos));
-    const HRESULT result = server->QueryInterface(riid, object);
-    server->Release();
-    return result;
+    return tools::HandOut(new chaos::ChaosServer(std::move(chaos)), riid, object);
 }
 
 } // namespace

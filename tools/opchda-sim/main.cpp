@@ -26,12 +26,11 @@ namespace {
 // as a Data Access server only, so that lists show both kinds.
 const CLSID kSimulationServer = {0x4A5B6C7D, 0x1E2F, 0x4A3B, {0x8C, 0x9D, 0x0E, 0x1F, 0x2A, 0x3B, 0x4C, 0x5D}};
 const CLSID kSimulationDataAccess = {0x4A5B6C7D, 0x1E2F, 0x4A3B, {0x8C, 0x9D, 0x0E, 0x1F, 0x2A, 0x3B, 0x4C, 0x5E}};
-const GUID kCategoryHda10 = {0x7DE5B060, 0xE089, 0x11D2, {0xA5, 0xE6, 0x00, 0x00, 0x86, 0x33, 0x93, 0x99}};
 const GUID kCategoryDa20 = {0x63D5F432, 0xCFE4, 0x11D1, {0xB2, 0xC8, 0x00, 0x60, 0x08, 0x3B, 0xA1, 0xFB}};
 
 std::vector<tools::LocalServerClass> Classes() {
     return {{kSimulationServer, L"OpcHdaSim.Server.1", L"OpcHdaSim.Server", L"OpcHDAKesti Simulation HDA Server",
-             {kCategoryHda10}},
+             {tools::kCategoryHda10}},
             {kSimulationDataAccess, L"OpcHdaSim.DataAccess.1", L"", L"OpcHDAKesti Simulation DA Server", {kCategoryDa20}}};
 }
 
@@ -48,10 +47,8 @@ HRESULT CreateServer(REFIID riid, void** object) {
         return E_FAIL;
     }
     journal->Write("Activate pid=" + std::to_string(GetCurrentProcessId()));
-    auto* server = new sim::HistorianServer(std::move(data), journal, sim::Journal(sim::WritesPath()));
-    const HRESULT result = server->QueryInterface(riid, object);
-    server->Release();
-    return result;
+    return tools::HandOut(new sim::HistorianServer(std::move(data), journal, sim::Journal(sim::WritesPath())), riid,
+                          object);
 }
 
 int Serve() {
